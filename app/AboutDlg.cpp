@@ -1,0 +1,4 @@
+#include "app/AboutDlg.h"
+#include "res/Templates.h"
+
+CAboutDlg::CAboutDlg() : Dialog(res::kAboutBox) {}

@@ -1,0 +1,569 @@
+#include "platform/Dialog.h"
+#include "platform/DialogUnits.h"
+#include "platform/Menu.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimerEvent>
+#include <QValidator>
+#include <climits>
+
+namespace platform {
+
+namespace {
+
+Dialog* g_mainDialog = nullptr;
+std::function<void()> g_appHelp;
+
+// Text is 8-bit: an edit box refuses a character that Latin-1 cannot hold
+// instead of letting it be replaced on the way into a member.
+class Latin1Validator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override
+    {
+        for (const QChar c : input)
+            if (c.unicode() > 0xFF)
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+bool HasVisibleDefaultButton(const QWidget* window)
+{
+    for (const QPushButton* button : window->findChildren<QPushButton*>())
+        if (button->isDefault() && button->isVisible())
+            return true;
+    return false;
+}
+
+// The Qt window behind a top-level dialog: hands the window's events to the
+// dialog object.
+class TopLevelWindow : public QDialog {
+public:
+    TopLevelWindow(Dialog& owner, QWidget* parent, Qt::WindowFlags flags)
+        : QDialog(parent, flags), m_owner(owner) {}
+
+    void accept() override { m_owner.OnCommand(IDOK); }
+    void reject() override { m_owner.OnCommand(IDCANCEL); }
+
+protected:
+    void timerEvent(QTimerEvent* event) override { m_owner.DispatchTimer(event->timerId()); }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+            m_owner.OnHelpInfo();
+            return;
+        }
+        // Return with no default button acts as the OK command.
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            && !HasVisibleDefaultButton(this)) {
+            m_owner.OnCommand(IDOK);
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        m_owner.ShowSystemMenu(event->globalPos());
+    }
+
+private:
+    Dialog& m_owner;
+};
+
+// The Qt window behind a child dialog: an empty, borderless widget.
+class ChildWindow : public QWidget {
+public:
+    ChildWindow(Dialog& owner, QWidget* parent) : QWidget(parent), m_owner(owner)
+    {
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void timerEvent(QTimerEvent* event) override { m_owner.DispatchTimer(event->timerId()); }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        m_owner.OnKeyDown(VirtualKeyOf(event->key()));
+        // Then the default processing: the parent sees the key too.
+        event->ignore();
+    }
+
+private:
+    Dialog& m_owner;
+};
+
+QString StripMnemonic(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+}
+
+} // namespace
+
+void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
+Dialog* MainDialog() { return g_mainDialog; }
+
+unsigned VirtualKeyOf(int key)
+{
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)
+        || key == Qt::Key_Space)
+        return static_cast<unsigned>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70u + static_cast<unsigned>(key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Tab: return 0x09;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 0x0D;
+    case Qt::Key_Escape: return 0x1B;
+    case Qt::Key_Left: return 0x25;
+    case Qt::Key_Up: return 0x26;
+    case Qt::Key_Right: return 0x27;
+    case Qt::Key_Down: return 0x28;
+    default: return 0;
+    }
+}
+
+// --- data exchange --------------------------------------------------------
+
+namespace {
+QWidget* PrepareControl(DataExchange& dx, int id)
+{
+    dx.m_nLastControl = id;
+    return dx.m_bFailed ? nullptr : dx.m_dialog.GetDlgItem(id);
+}
+
+QString TextOf(QWidget* control)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text();
+    return {};
+}
+
+void SetTextOf(QWidget* control, const QString& text)
+{
+    if (TextOf(control) == text)
+        return;
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+}
+
+void Fail(DataExchange& dx, QWidget* control, const QString& message)
+{
+    MessageBox(dx.m_dialog.Window(), message, MB_ICONEXCLAMATION);
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+    dx.m_bFailed = true;
+}
+} // namespace
+
+void DDX_Text(DataExchange& dx, int id, int& value)
+{
+    QWidget* control = PrepareControl(dx, id);
+    if (!control)
+        return;
+    if (!dx.m_bSaveAndValidate) {
+        SetTextOf(control, QString::number(value));
+        return;
+    }
+    bool ok = false;
+    const qlonglong parsed = TextOf(control).trimmed().toLongLong(&ok);
+    if (!ok || parsed < INT_MIN || parsed > INT_MAX) {
+        Fail(dx, control, QStringLiteral("Please enter an integer."));
+        return;
+    }
+    value = static_cast<int>(parsed);
+}
+
+void DDX_Text(DataExchange& dx, int id, std::string& value)
+{
+    QWidget* control = PrepareControl(dx, id);
+    if (!control)
+        return;
+    if (!dx.m_bSaveAndValidate) {
+        SetTextOf(control, QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
+        return;
+    }
+    const QByteArray bytes = TextOf(control).toLatin1();
+    value.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void DDV_MaxChars(DataExchange& dx, const std::string& value, int count)
+{
+    QWidget* control = dx.m_bFailed ? nullptr : dx.m_dialog.GetDlgItem(dx.m_nLastControl);
+    if (!control)
+        return;
+    if (!dx.m_bSaveAndValidate) {
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setMaxLength(count);
+        return;
+    }
+    if (static_cast<int>(value.size()) > count)
+        Fail(dx, control, QStringLiteral("Enter no more than %1 characters.").arg(count));
+}
+
+// --- the dialog -----------------------------------------------------------
+
+Dialog::Dialog(const DialogTemplate& dialogTemplate, const MenuTemplate* menu)
+    : m_template(dialogTemplate), m_menu(menu)
+{
+}
+
+Dialog::~Dialog()
+{
+    DestroyWindow();
+    if (g_mainDialog == this)
+        g_mainDialog = nullptr;
+}
+
+int Dialog::DoModal()
+{
+    if (m_window || !Create(nullptr))
+        return -1;
+    const int result = RunModal(*this);
+    DestroyWindow();
+    return result;
+}
+
+bool Dialog::Create(QWidget* parent)
+{
+    if (m_window)
+        return false;
+    const QSize clientSize(DluToPxX(m_template.cx), DluToPxY(m_template.cy));
+    m_nResult = 0;
+
+    if (m_template.style & DS_CHILD) {
+        if (!parent)
+            return false;
+        auto* window = new ChildWindow(*this, parent);
+        window->setGeometry(DluRectToPx(m_template.x, m_template.y, m_template.cx, m_template.cy));
+        m_window = window;
+        m_client = window;
+    } else {
+        if (!parent && g_mainDialog && g_mainDialog != this)
+            parent = g_mainDialog->Window();
+        Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        flags |= (this == g_mainDialog) ? Qt::Window : Qt::Dialog;
+        if (m_template.style & DS_SYSMENU)
+            flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (this == g_mainDialog)
+            flags |= Qt::WindowMinimizeButtonHint;
+        auto* window = new TopLevelWindow(*this, parent, flags);
+        window->setWindowTitle(QString::fromUtf8(m_template.caption));
+        m_window = window;
+
+        int menuHeight = 0;
+        if (m_menu) {
+            m_menuBar = BuildMenuBar(*m_menu, window, [this](unsigned id) { OnCommand(static_cast<int>(id)); });
+            const QList<QAction*> popups = m_menuBar->actions();
+            for (int index = 0; index < popups.size(); ++index) {
+                QMenu* popup = popups[index]->menu();
+                QObject::connect(popup, &QMenu::aboutToShow, window,
+                                 [this, popup, index] { OnInitMenuPopup(popup, index, false); });
+            }
+            menuHeight = m_menuBar->sizeHint().height();
+            m_menuBar->setGeometry(0, 0, clientSize.width(), menuHeight);
+        }
+        m_client = new QWidget(window);
+        m_client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
+        window->setFixedSize(clientSize.width(), menuHeight + clientSize.height());
+    }
+
+    BuildControls();
+    if (!(m_template.style & DS_CHILD)) {
+        m_surface = std::make_unique<PixelSurface>(clientSize);
+        auto* overlay = new PixelOverlay(*m_surface, m_client);
+        overlay->raise();
+    }
+    OnInitDialog();
+    return true;
+}
+
+void Dialog::BuildControls()
+{
+    QButtonGroup* radioGroup = nullptr;
+    for (const ControlTemplate& c : m_template.controls) {
+        const QString text = QString::fromUtf8(c.text ? c.text : "");
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+        case ControlKind::PushButton:
+        case ControlKind::DefPushButton: {
+            auto* button = new QPushButton(text, m_client);
+            button->setAutoDefault(true);
+            button->setDefault(c.kind == ControlKind::DefPushButton);
+            QObject::connect(button, &QPushButton::clicked, button, [this, id = c.id] { OnCommand(id); });
+            widget = button;
+            break;
+        }
+        case ControlKind::AutoRadio: {
+            auto* radio = new QRadioButton(text, m_client);
+            radio->setAutoExclusive(false);
+            if (!radioGroup || (c.style & CS_GROUP)) {
+                radioGroup = new QButtonGroup(m_client);
+                radioGroup->setExclusive(true);
+            }
+            radioGroup->addButton(radio);
+            QObject::connect(radio, &QRadioButton::clicked, radio, [this, id = c.id] { OnCommand(id); });
+            widget = radio;
+            break;
+        }
+        case ControlKind::Static: {
+            auto* label = new QLabel(text, m_client);
+            label->setWordWrap(true);
+            label->setTextFormat(Qt::PlainText);
+            Qt::Alignment align = Qt::AlignLeft;
+            if (c.style & CS_CENTER) align = Qt::AlignHCenter;
+            if (c.style & CS_RIGHT) align = Qt::AlignRight;
+            label->setAlignment(align | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(m_client);
+            edit->setFrame(c.style & CS_BORDER);
+            edit->setValidator(new Latin1Validator(edit));
+            if (c.style & CS_RIGHT)
+                edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            widget = edit;
+            break;
+        }
+        case ControlKind::GroupBox:
+            widget = new QGroupBox(text, m_client);
+            widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+            break;
+        case ControlKind::Icon: {
+            auto* label = new QLabel(m_client);
+            label->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case ControlKind::BlackRect: {
+            auto* frame = new QFrame(m_client);
+            frame->setAutoFillBackground(true);
+            QPalette palette = frame->palette();
+            palette.setColor(QPalette::Window, Qt::black);
+            frame->setPalette(palette);
+            widget = frame;
+            break;
+        }
+        }
+        widget->setGeometry(DluRectToPx(c.x, c.y, c.cx, c.cy));
+        const bool focusable = c.kind == ControlKind::PushButton || c.kind == ControlKind::DefPushButton
+            || c.kind == ControlKind::AutoRadio || c.kind == ControlKind::Edit;
+        if (focusable)
+            widget->setFocusPolicy((c.style & CS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+        const QString name = StripMnemonic(text);
+        if (!name.isEmpty())
+            widget->setAccessibleName(name);
+        if (c.id != IDC_STATIC)
+            m_controls[c.id] = widget;
+    }
+}
+
+void Dialog::DestroyWindow()
+{
+    if (!m_window) {
+        m_controls.clear();
+        m_surface.reset();
+        return;
+    }
+    QWidget* window = m_window;
+    for (const auto& [id, timer] : m_timers)
+        window->killTimer(timer.qtId);
+    m_timers.clear();
+    m_controls.clear();
+    m_window = nullptr;
+    m_client = nullptr;
+    m_menuBar = nullptr;
+    m_systemMenu = nullptr;
+    delete window;
+    m_surface.reset();
+}
+
+QWidget* Dialog::GetDlgItem(int id) const
+{
+    if (!m_window)
+        return nullptr;
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+bool Dialog::UpdateData(bool saveAndValidate)
+{
+    if (!m_window)
+        return false;
+    DataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return !dx.m_bFailed;
+}
+
+void Dialog::EndDialog(int result)
+{
+    m_nResult = result;
+    if (auto* dialog = qobject_cast<QDialog*>(m_window.data()))
+        dialog->done(result);
+}
+
+void Dialog::ShowWindow(bool show)
+{
+    if (m_window)
+        m_window->setVisible(show);
+}
+
+void Dialog::SetFocus()
+{
+    if (m_window)
+        m_window->setFocus(Qt::OtherFocusReason);
+}
+
+void Dialog::CloseWindow()
+{
+    if (!m_window)
+        return;
+    if (m_window->isWindow())
+        m_window->showMinimized();
+    else
+        m_window->hide();
+}
+
+void Dialog::SetTimer(std::uintptr_t id, unsigned milliseconds)
+{
+    if (!m_window)
+        return;
+    KillTimer(id);
+    const int qtId = m_window->startTimer(static_cast<int>(milliseconds), Qt::PreciseTimer);
+    if (qtId != 0)
+        m_timers[id] = Timer{qtId, milliseconds};
+}
+
+void Dialog::KillTimer(std::uintptr_t id)
+{
+    const auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return;
+    if (m_window)
+        m_window->killTimer(it->second.qtId);
+    m_timers.erase(it);
+}
+
+int Dialog::TimerPeriod(std::uintptr_t id) const
+{
+    const auto it = m_timers.find(id);
+    return it == m_timers.end() ? -1 : static_cast<int>(it->second.period);
+}
+
+void Dialog::DispatchTimer(int qtTimerId)
+{
+    for (const auto& [id, timer] : m_timers)
+        if (timer.qtId == qtTimerId) {
+            OnTimer(id);
+            return;
+        }
+}
+
+QMenu* Dialog::GetSystemMenu()
+{
+    if (!m_window || !m_window->isWindow())
+        return nullptr;
+    if (!m_systemMenu) {
+        m_systemMenu = new QMenu(m_window);
+        const auto send = [this](unsigned id) { OnSysCommand(id, 0); };
+        AppendMenu(m_systemMenu, MF_STRING, SC_MINIMIZE, QStringLiteral("Mi&nimise"), send);
+        AppendMenu(m_systemMenu, MF_STRING, SC_CLOSE, QStringLiteral("&Close"), send);
+    }
+    return m_systemMenu;
+}
+
+void Dialog::ShowSystemMenu(const QPoint& globalPos)
+{
+    if (!m_systemMenu || !(m_template.style & DS_SYSMENU))
+        return;
+    OnInitMenuPopup(m_systemMenu, 0, true);
+    m_systemMenu->popup(globalPos);
+}
+
+bool Dialog::OnInitDialog()
+{
+    UpdateData(false);
+    return true;
+}
+
+void Dialog::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    EndDialog(IDOK);
+}
+
+void Dialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void Dialog::OnSysCommand(unsigned id, std::intptr_t)
+{
+    DefaultSysCommand(id);
+}
+
+void Dialog::DefaultSysCommand(unsigned id)
+{
+    if (!m_window)
+        return;
+    switch (id & 0xFFF0u) {
+    case SC_MINIMIZE: m_window->showMinimized(); break;
+    case SC_CLOSE: m_window->close(); break;
+    default: break;
+    }
+}
+
+void Dialog::OnInitMenuPopup(QMenu*, int, bool) {}
+
+bool Dialog::OnHelpInfo()
+{
+    if (!g_appHelp)
+        return false;
+    g_appHelp();
+    return true;
+}
+
+void SetAppHelp(std::function<void()> help) { g_appHelp = std::move(help); }
+
+void Dialog::OnCommand(int id)
+{
+    const auto it = m_commands.find(id);
+    if (it != m_commands.end()) {
+        it->second();
+        return;
+    }
+    if (id == IDOK)
+        OnOK();
+    else if (id == IDCANCEL)
+        OnCancel();
+}
+
+} // namespace platform

@@ -1,0 +1,55 @@
+#include "platform/PixelSurface.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+#include <climits>
+
+namespace platform {
+
+PixelSurface::PixelSurface(QSize size)
+    : m_image(size, QImage::Format_ARGB32)
+{
+    m_image.fill(Qt::transparent);
+    m_dirtyLeft = m_dirtyTop = INT_MAX;
+    m_dirtyRight = m_dirtyBottom = INT_MIN;
+}
+
+std::int64_t PixelSurface::GetPixel(int x, int y) const
+{
+    if (!m_image.valid(x, y))
+        return -1;
+    const QRgb p = m_image.pixel(x, y);
+    if (qAlpha(p) == 0)
+        return -1;
+    return MakeColor(qRed(p), qGreen(p), qBlue(p));
+}
+
+void PixelSurface::Flush()
+{
+    if (m_dirtyLeft > m_dirtyRight)
+        return;
+    if (m_widget)
+        m_widget->update(QRect(QPoint(m_dirtyLeft, m_dirtyTop), QPoint(m_dirtyRight, m_dirtyBottom)));
+    m_dirtyLeft = m_dirtyTop = INT_MAX;
+    m_dirtyRight = m_dirtyBottom = INT_MIN;
+}
+
+PixelOverlay::PixelOverlay(PixelSurface& surface, QWidget* parent)
+    : QWidget(parent), m_surface(surface)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setGeometry(QRect(QPoint(0, 0), surface.Size()));
+    surface.AttachWidget(this);
+}
+
+void PixelOverlay::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRect r = event->rect();
+    painter.drawImage(r, m_surface.Image(), r);
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#pragma once
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+
+namespace platform {
+
+// A colour as the pixel calls take it: 0x00BBGGRR, red in the low byte.
+using COLORREF = std::uint32_t;
+
+constexpr COLORREF MakeColor(unsigned r, unsigned g, unsigned b)
+{
+    return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
+}
+constexpr unsigned RedOf(COLORREF c) { return c & 0xFFu; }
+constexpr unsigned GreenOf(COLORREF c) { return (c >> 8) & 0xFFu; }
+constexpr unsigned BlueOf(COLORREF c) { return (c >> 16) & 0xFFu; }
+
+// The pixels of a window's client area. They live in an off-screen image,
+// transparent until set, that is laid over the client area and shown at the
+// next paint, so the picture survives repaints and can be read back.
+// Pixels outside the client area are dropped, as a window would clip them.
+class PixelSurface {
+public:
+    explicit PixelSurface(QSize size);
+
+    void SetPixelV(int x, int y, COLORREF color)
+    {
+        if (static_cast<unsigned>(x) >= static_cast<unsigned>(m_image.width())
+            || static_cast<unsigned>(y) >= static_cast<unsigned>(m_image.height()))
+            return;
+        reinterpret_cast<QRgb*>(m_image.scanLine(y))[x]
+            = 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
+        MarkDirty(x, y);
+    }
+    // Like SetPixelV, and answers the colour that was set.
+    COLORREF SetPixel(int x, int y, COLORREF color)
+    {
+        SetPixelV(x, y, color);
+        return color;
+    }
+
+    // Reading back: the colour at (x, y), or -1 for a pixel never set
+    // (the window's own painting shows through there).
+    std::int64_t GetPixel(int x, int y) const;
+
+    const QImage& Image() const { return m_image; }
+    QSize Size() const { return m_image.size(); }
+
+    // Shows what changed since the last flush on the widget, if one is attached.
+    void Flush();
+    void AttachWidget(QWidget* widget) { m_widget = widget; }
+
+private:
+    void MarkDirty(int x, int y)
+    {
+        if (x < m_dirtyLeft) m_dirtyLeft = x;
+        if (x > m_dirtyRight) m_dirtyRight = x;
+        if (y < m_dirtyTop) m_dirtyTop = y;
+        if (y > m_dirtyBottom) m_dirtyBottom = y;
+    }
+
+    QImage m_image;
+    QWidget* m_widget = nullptr;
+    int m_dirtyLeft, m_dirtyTop, m_dirtyRight, m_dirtyBottom;
+};
+
+// A drawing context on a surface: acquired for one drawing pass, and what was
+// drawn is shown when it is released.
+class ClientDC {
+public:
+    explicit ClientDC(PixelSurface& surface) : m_surface(surface) {}
+    ~ClientDC() { m_surface.Flush(); }
+    ClientDC(const ClientDC&) = delete;
+    ClientDC& operator=(const ClientDC&) = delete;
+
+    void SetPixelV(int x, int y, COLORREF c) { m_surface.SetPixelV(x, y, c); }
+    COLORREF SetPixel(int x, int y, COLORREF c) { return m_surface.SetPixel(x, y, c); }
+
+private:
+    PixelSurface& m_surface;
+};
+
+// The widget that shows a surface over a client area. It takes no input and
+// scales without smoothing, so every pixel stays a crisp block on HiDPI screens.
+class PixelOverlay : public QWidget {
+public:
+    PixelOverlay(PixelSurface& surface, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PixelSurface& m_surface;
+};
+
+} // namespace platform

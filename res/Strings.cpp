@@ -1,0 +1,14 @@
+#include "res/Strings.h"
+#include "res/resource.h"
+
+namespace res {
+
+const char* LoadString(int id)
+{
+    switch (id) {
+    case IDS_ABOUTBOX: return "Inf&o about Coilrunner...";
+    default: return "";
+    }
+}
+
+} // namespace res

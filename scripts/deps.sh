@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those missing.
+# Usage: scripts/deps.sh [build|test]
+set -euo pipefail
+
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcanberra-dev
+          fonts-dejavu-core fonts-dejavu-extra)
+if [ "${1:-build}" = test ]; then
+  packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+             xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

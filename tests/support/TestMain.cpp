@@ -1,0 +1,16 @@
+#include "platform/Application.h"
+#include "res/Icon.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    // The suite runs without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
+    return RUN_ALL_TESTS();
+}
