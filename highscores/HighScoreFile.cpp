@@ -55,10 +55,14 @@ ParseResult ParseHighScores(const char* data, std::size_t size, std::vector<std:
         std::size_t end = p < size ? p : size;
         while (end < size && data[end] != kDelimiter)
             ++end;
-        std::string name(data + (p < size ? p : size), data + end);
-        if (name.size() < kStoredNameLength)
-            name.append(kStoredNameLength - name.size(), ' ');
-        sum += LetterWeight(name);
+        const std::string_view field(data + (p < size ? p : size), end - (p < size ? p : size));
+        // The check weighs the whole field as the file holds it; the table
+        // keeps 44 bytes of it, as for every name read. A longer name, which
+        // only a hand-made file holds, would otherwise be written back whole
+        // and could push the file past the 2500 bytes that are read.
+        sum += LetterWeight(field);
+        std::string name(field.substr(0, kStoredNameLength));
+        name.append(kStoredNameLength - name.size(), ' ');
         names.push_back(std::move(name));
 
         p = end + 1;

@@ -40,8 +40,10 @@ struct ParseResult {
 
 // Reads ten records and the checksum field from what was read of the file
 // (at most kMaxFileBytes), appending ten names, each right-padded with
-// spaces to 44 characters, and ten scores. Never reads outside `size`: a
-// record that runs past the end reads as an empty name and a score of 0.
+// spaces to 44 characters (a longer field counts whole in the checksum but
+// is kept to its first 44 bytes), and ten scores. Never reads outside
+// `size`: a record that runs past the end reads as an empty name and a
+// score of 0.
 ParseResult ParseHighScores(const char* data, std::size_t size, std::vector<std::string>& names,
                             std::vector<std::uint32_t>& scores);
 
