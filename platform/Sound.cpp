@@ -1,14 +1,153 @@
 #include "platform/Sound.h"
+#include "platform/Modal.h"
 
 #include <QApplication>
+#include <canberra.h>
+#include <condition_variable>
+#include <deque>
+#include <dlfcn.h>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace platform {
 
+const char* EventSoundName(unsigned type)
+{
+    if (type == 0xFFFFFFFFu)
+        return nullptr;
+    switch (type & 0xF0u) {
+    case MB_ICONHAND: return "dialog-error";
+    case MB_ICONEXCLAMATION: return "dialog-warning";
+    case MB_ICONASTERISK: return "dialog-information";
+    default: return "bell";
+    }
+}
+
 namespace {
+
+// alsa-lib writes its errors straight to the terminal. Without a sound card
+// every sound would print a screenful of them, so its error handler is
+// replaced by a silent one. The library is the one the sound system's output
+// driver loads; it stays loaded for the program's life.
+void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa)
+        return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(&QuietAlsaErrors);
+}
+
+// The sounds waiting for the worker. Shared by the player and its worker
+// thread and never freed: the worker may be stuck in the sound system when
+// the program ends, and must not be waited for then.
+struct SoundQueue {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<const char*> pending;
+    bool playing = false;
+    std::string appName;
+};
+
+// Sounds asked for while the worker is busy pile up no further than this;
+// the rest are dropped, as they would come too late anyway.
+constexpr std::size_t kMaxPending = 4;
+
+ca_context* OpenContext(const std::string& appName)
+{
+    SilenceAlsa();
+    ca_context* context = nullptr;
+    if (ca_context_create(&context) != CA_SUCCESS)
+        return nullptr;
+    ca_context_change_props(context, CA_PROP_APPLICATION_NAME, appName.c_str(), nullptr);
+    if (ca_context_open(context) != CA_SUCCESS) {
+        ca_context_destroy(context);
+        return nullptr;
+    }
+    return context;
+}
+
+// Hands the sounds to the sound system one by one. The context is opened on
+// the first sound and again after it was lost, so that a sound server that
+// starts later is found; every failure just leaves the sound unplayed.
+void PlayLoop(SoundQueue* queue)
+{
+    ca_context* context = nullptr;
+    for (;;) {
+        const char* name;
+        std::string appName;
+        {
+            std::unique_lock lock(queue->mutex);
+            queue->playing = false;
+            if (queue->pending.empty())
+                queue->idle.notify_all();
+            queue->wake.wait(lock, [queue] { return !queue->pending.empty(); });
+            name = queue->pending.front();
+            queue->pending.pop_front();
+            queue->playing = true;
+            appName = queue->appName;
+        }
+        if (!context)
+            context = OpenContext(appName);
+        if (!context)
+            continue;
+        const int result = ca_context_play(context, 0, CA_PROP_EVENT_ID, name,
+                                           CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr);
+        if (result == CA_ERROR_DISCONNECTED || result == CA_ERROR_STATE) {
+            ca_context_destroy(context);
+            context = nullptr;
+        }
+    }
+}
 
 class DesktopSound : public SoundPlayer {
 public:
-    void MessageBeep(unsigned) override { QApplication::beep(); }
+    void MessageBeep(unsigned type) override
+    {
+        const char* name = EventSoundName(type);
+        if (!name) {
+            QApplication::beep();
+            return;
+        }
+        SoundQueue& queue = Queue();
+        std::lock_guard lock(queue.mutex);
+        if (queue.pending.size() >= kMaxPending)
+            return;
+        queue.pending.push_back(name);
+        queue.wake.notify_one();
+    }
+
+    bool WaitIdle(std::chrono::milliseconds timeout)
+    {
+        if (!m_queue)
+            return true;
+        std::unique_lock lock(m_queue->mutex);
+        return m_queue->idle.wait_for(lock, timeout,
+                                      [this] { return m_queue->pending.empty() && !m_queue->playing; });
+    }
+
+private:
+    SoundQueue& Queue()
+    {
+        if (!m_queue) {
+            m_queue = new SoundQueue;
+            m_queue->appName = QGuiApplication::applicationDisplayName().toStdString();
+            std::thread(PlayLoop, m_queue).detach();
+        }
+        return *m_queue;
+    }
+
+    SoundQueue* m_queue = nullptr;
 };
 
 DesktopSound g_desktop;
@@ -26,6 +165,11 @@ SoundPlayer* SetSoundPlayer(SoundPlayer* player)
     SoundPlayer* previous = g_player;
     g_player = player;
     return previous;
+}
+
+bool WaitForDesktopSounds(std::chrono::milliseconds timeout)
+{
+    return g_desktop.WaitIdle(timeout);
 }
 
 } // namespace platform
