@@ -30,34 +30,50 @@ void GameCore::AppendStartBody()
         m_body.AddLine(x, kStartHeadY, DIR_RIGHT);
 }
 
-bool GameCore::HitsBody()
+void GameCore::SyncOccupancy()
 {
-    bool hit = false;
-    const std::size_t size = m_body.GetSize();
-    // Every tested line is looked at; the bound also stops at the last whole
-    // line, should the tested prefix ever reach past the body.
-    for (std::size_t i = 0; static_cast<std::int64_t>(i) < m_nTestedEntries && i + 2 < size; i += 3) {
-        const auto xs = static_cast<std::int32_t>(m_body[i]);
-        const auto ys = static_cast<std::int32_t>(m_body[i + 1]);
-        const std::uint32_t ds = m_body[i + 2];
-        if (IsVertical(ds) && xs <= m_nTestX && m_nTestX < xs + kLineLength && m_nTestY == ys)
-            hit = true;
-        if (IsHorizontal(ds) && m_nTestX == xs && ys <= m_nTestY && m_nTestY < ys + kLineLength)
-            hit = true;
-    }
-    return hit;
+    if (!m_occupancy.InSync(m_body, m_nTestedEntries))
+        m_occupancy.Rebuild(m_body, m_nTestedEntries);
 }
 
+void GameCore::AppendBodyLine(std::int32_t x, std::int32_t y, std::uint32_t dir)
+{
+    SyncOccupancy();
+    m_body.AddLine(x, y, dir);
+    m_occupancy.Settle(m_body, m_nTestedEntries);
+}
+
+void GameCore::RemoveTailLine()
+{
+    SyncOccupancy();
+    m_occupancy.DropFirstLine(m_body);
+    m_body.RemoveFront(3);
+    m_occupancy.Settle(m_body, m_nTestedEntries);
+}
+
+void GameCore::GrowTestedPrefix(std::int32_t entries)
+{
+    SyncOccupancy();
+    m_nTestedEntries += entries;
+    m_occupancy.Settle(m_body, m_nTestedEntries);
+}
+
+// The probe hits when a tested line covers its pixel. The lines are not
+// scanned: the occupancy record counts, per pixel, the tested lines on it.
+bool GameCore::HitsBody()
+{
+    SyncOccupancy();
+    return m_occupancy.Covers(m_nTestX, m_nTestY);
+}
+
+// The 100 pixels of the food block against the tested body. The probe is
+// left on the last pixel, (X + 9, Y + 9), as a probe-by-probe test leaves it.
 bool GameCore::FoodBlockHitsBody()
 {
-    bool hit = false;
-    for (int i = 0; i < kFoodSize; ++i)
-        for (int j = 0; j < kFoodSize; ++j) {
-            m_nTestX = m_nFoodX + i;
-            m_nTestY = m_nFoodY + j;
-            if (HitsBody())
-                hit = true;
-        }
+    SyncOccupancy();
+    const bool hit = m_occupancy.BlockCovered(m_nFoodX, m_nFoodY, kFoodSize);
+    m_nTestX = m_nFoodX + kFoodSize - 1;
+    m_nTestY = m_nFoodY + kFoodSize - 1;
     return hit;
 }
 
@@ -69,13 +85,21 @@ bool GameCore::FindFreeFoodPosition()
     const int startY = m_nFoodY - kFoodYMin;
     const int count = kFoodXRange * kFoodYRange;
     const int start = startY * kFoodXRange + startX;
+    // A table of covered-pixel sums answers each block in constant time.
+    SyncOccupancy();
+    m_occupancy.PrepareBlockSearch(kFoodXMin, kFoodYMin, kFoodXRange, kFoodYRange, kFoodSize);
     for (int n = 0; n < count; ++n) {
         const int k = (start + n) % count;
         m_nFoodX = kFoodXMin + k % kFoodXRange;
         m_nFoodY = kFoodYMin + k / kFoodXRange;
-        if (!FoodBlockHitsBody())
+        if (m_occupancy.BlockFree(m_nFoodX, m_nFoodY)) {
+            m_nTestX = m_nFoodX + kFoodSize - 1;
+            m_nTestY = m_nFoodY + kFoodSize - 1;
             return true;
+        }
     }
+    m_nTestX = m_nFoodX + kFoodSize - 1;
+    m_nTestY = m_nFoodY + kFoodSize - 1;
     return false;
 }
 

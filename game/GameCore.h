@@ -1,6 +1,7 @@
 #pragma once
 #include "game/BodyArray.h"
 #include "game/Direction.h"
+#include "game/Occupancy.h"
 #include "game/Random.h"
 #include "platform/PixelSurface.h"
 
@@ -64,6 +65,12 @@ public:
     // no free block exists leaves the game without one.
     bool HasFood() const { return m_bHasFood; }
 
+    // The record of pixels covered by the tested lines behind HitsBody and
+    // PlaceFood. The tick keeps it up to date line by line; a change made to
+    // m_body or m_nTestedEntries from outside is noticed at the next hit test
+    // and the record is rebuilt then.
+    const Occupancy& BodyOccupancy() const { return m_occupancy; }
+
     // Members of the main window that the game works on.
     std::int32_t m_nDrawLines = 0;
     std::int32_t m_nFieldReady = 0;
@@ -108,9 +115,16 @@ private:
     void DrawLine(platform::ClientDC& dc, std::int32_t x, std::int32_t y, std::uint32_t dir, bool fixedColumn);
     bool FoodBlockHitsBody();
     bool FindFreeFoodPosition();
+    // Changes of the body and of the tested prefix that keep the occupancy
+    // record in step.
+    void SyncOccupancy();
+    void AppendBodyLine(std::int32_t x, std::int32_t y, std::uint32_t dir);
+    void RemoveTailLine();
+    void GrowTestedPrefix(std::int32_t entries);
 
     Random m_random;
     bool m_bHasFood = false;
+    Occupancy m_occupancy;
 };
 
 } // namespace game

@@ -50,7 +50,7 @@ void GameCore::OnTimer(std::uintptr_t)
     }
 
     ApplyTurn();
-    m_body.AddLine(m_nHeadX, m_nHeadY, m_nDir);
+    AppendBodyLine(m_nHeadX, m_nHeadY, m_nDir);
 
     // Ten probes across the new head line against the tested body.
     bool hit = false;
@@ -72,9 +72,10 @@ void GameCore::OnTimer(std::uintptr_t)
     RelayTailCorner();
 
     if (m_nDrawLines != 0) {
-        const auto x = static_cast<std::int32_t>(m_body[0]);
-        const auto y = static_cast<std::int32_t>(m_body[1]);
-        const std::uint32_t dir = m_body[2];
+        const BodyArray& body = m_body;
+        const auto x = static_cast<std::int32_t>(body[0]);
+        const auto y = static_cast<std::int32_t>(body[1]);
+        const std::uint32_t dir = body[2];
         for (int i = 0; i < kLineLength; ++i) {
             if (IsVertical(dir))
                 dc.SetPixelV(x + i, y, kBackground);
@@ -84,7 +85,7 @@ void GameCore::OnTimer(std::uintptr_t)
     }
 
     m_nDrawLines = kMarker;
-    m_body.RemoveFront(3);
+    RemoveTailLine();
     RefreshControls();
 }
 
@@ -147,28 +148,33 @@ void GameCore::CheckFood()
     PlaceFood();
 
     // Eleven copies of the head line: the tail stands still for eleven ticks.
-    m_body.AddLine(m_nHeadX, m_nHeadY, m_nDir);
-    m_nTestedEntries += 30;
+    AppendBodyLine(m_nHeadX, m_nHeadY, m_nDir);
+    GrowTestedPrefix(30);
     platform::ClientDC dc(GameSurface());
     for (int copy = 0; copy < 10; ++copy) {
-        m_body.AddLine(m_nHeadX, m_nHeadY, m_nDir);
+        AppendBodyLine(m_nHeadX, m_nHeadY, m_nDir);
         DrawLine(dc, m_nHeadX, m_nHeadY, m_nDir, /*fixedColumn=*/false);
     }
 }
 
 void GameCore::RelayTailCorner()
 {
-    BodyArray& e = m_body;
+    const BodyArray& e = m_body;
     const std::uint32_t oldDir = e[29];
     const std::uint32_t newDir = e[32];
     if (oldDir == newDir)
         return;
 
+    // Lines 0 to 9 change in place: the occupancy record drops them first
+    // and takes them again once rewritten.
+    SyncOccupancy();
+    m_occupancy.BeginRewrite(m_body, 10);
+
     // The corner block reached the tail: its ten lines of the old direction
     // are laid again as ten lines of the new one over the same pixels,
     // ending next to line 10.
     for (std::size_t t = 0; t < 10; ++t)
-        e[3 * t + 2] = newDir;
+        m_body[3 * t + 2] = newDir;
 
     const auto x10 = static_cast<std::int32_t>(e[30]);
     const auto y10 = static_cast<std::int32_t>(e[31]);
@@ -188,11 +194,13 @@ void GameCore::RelayTailCorner()
             continue;
         for (int t = 0; t < 10; ++t) {
             const std::int32_t offset = r.base + r.step * t;
-            e[3 * t] = static_cast<std::uint32_t>(r.alongX ? x10 + offset : x10);
-            e[3 * t + 1] = static_cast<std::uint32_t>(r.alongX ? y10 : y10 + offset);
+            m_body[3 * t] = static_cast<std::uint32_t>(r.alongX ? x10 + offset : x10);
+            m_body[3 * t + 1] = static_cast<std::uint32_t>(r.alongX ? y10 : y10 + offset);
         }
         break;
     }
+    m_occupancy.EndRewrite(m_body, 10);
+    m_occupancy.MarkSynced(m_body, m_nTestedEntries);
 }
 
 } // namespace game
