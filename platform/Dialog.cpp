@@ -255,6 +255,7 @@ bool Dialog::Create(QWidget* parent)
         return false;
     const QSize clientSize(DluToPxX(m_template.cx), DluToPxY(m_template.cy));
     m_nResult = 0;
+    m_bEnded = false;
 
     if (m_template.style & DS_CHILD) {
         if (!parent)
@@ -425,6 +426,7 @@ bool Dialog::UpdateData(bool saveAndValidate)
 void Dialog::EndDialog(int result)
 {
     m_nResult = result;
+    m_bEnded = true;
     if (auto* dialog = qobject_cast<QDialog*>(m_window.data()))
         dialog->done(result);
 }
@@ -479,6 +481,8 @@ int Dialog::TimerPeriod(std::uintptr_t id) const
 
 void Dialog::DispatchTimer(int qtTimerId)
 {
+    if (m_bEnded)
+        return;
     for (const auto& [id, timer] : m_timers)
         if (timer.qtId == qtTimerId) {
             OnTimer(id);

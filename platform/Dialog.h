@@ -139,6 +139,9 @@ private:
     struct Timer { int qtId; unsigned period; };
     std::map<std::uintptr_t, Timer> m_timers;
     int m_nResult = 0;
+    // Set by EndDialog: the modal run is over, and no timer message reaches
+    // the dialog any more, even one that was already due.
+    bool m_bEnded = false;
 };
 
 // The application's main dialog: the default owner of every other top-level

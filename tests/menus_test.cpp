@@ -1,0 +1,426 @@
+// The menu commands and auxiliary messages of the main window: the sound
+// switch and its check mark, Exit, the About box from the menu and from the
+// system menu, the website, F1, and the desktop's event sounds.
+
+#include "app/GameApp.h"
+#include "app/GameDlg.h"
+#include "platform/Menu.h"
+#include "platform/Shell.h"
+#include "platform/Sound.h"
+#include "res/resource.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTimerEvent>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using namespace game;
+
+namespace {
+
+// Records the type of each message box too.
+class TypedModal : public ScriptedModal {
+public:
+    int MessageBox(QWidget* owner, const QString& text, unsigned type) override
+    {
+        types.push_back(type);
+        return ScriptedModal::MessageBox(owner, text, type);
+    }
+    std::vector<unsigned> types;
+};
+
+QMenu* Popup(CGameDlg& dlg, int index)
+{
+    return dlg.MenuBar()->actions().at(index)->menu();
+}
+
+QAction* ActionOf(QMenu* menu, unsigned id)
+{
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator() && !action->menu() && action->data().toUInt() == id)
+            return action;
+    return nullptr;
+}
+
+// Chooses a menu item the way a click does: the File or Help menu opens
+// (its update runs), then the item's action fires.
+void Choose(CGameDlg& dlg, unsigned id)
+{
+    for (int index = 0; index < 2; ++index) {
+        QMenu* popup = Popup(dlg, index);
+        if (QAction* action = ActionOf(popup, id)) {
+            Q_EMIT popup->aboutToShow();
+            ASSERT_TRUE(action->isEnabled());
+            action->trigger();
+            return;
+        }
+    }
+    FAIL() << "no menu item " << id;
+}
+
+void StartGame(CGameDlg& dlg)
+{
+    Choose(dlg, ID_FILE_STARTGAME);
+    dlg.OnTimer(1);
+    dlg.OnTimer(1);
+    ASSERT_EQ(dlg.m_nFieldReady, kMarker);
+}
+
+// Puts the food right in front of the head, which moves right, and ticks.
+void EatOnNextTick(CGameDlg& dlg)
+{
+    ASSERT_TRUE(dlg.HasFood());
+    ASSERT_EQ(dlg.m_nDir, DIR_RIGHT);
+    dlg.m_nFoodX = dlg.m_nHeadX + 1;
+    dlg.m_nFoodY = dlg.m_nHeadY;
+    const int score = dlg.m_nScore;
+    dlg.OnTimer(1);
+    ASSERT_EQ(dlg.m_nScore, score + 10);
+}
+
+class MenusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetAppHelp(&CGameApp::OnHelp);
+        platform::SetMainDialog(&dlg);
+        ASSERT_TRUE(dlg.Create());
+        modal.messages.clear();
+        modal.types.clear();
+        modal.dialogs.clear();
+    }
+    void TearDown() override
+    {
+        platform::SetMainDialog(nullptr);
+        platform::SetAppHelp({});
+        platform::SetShellOpener({});
+    }
+
+    bool SoundChecked() { return platform::IsMenuItemChecked(Popup(dlg, 0), ID_FILE_PLAYSOUND); }
+
+    ScratchFolder folder;
+    TypedModal modal;
+    RecordingSound sound;
+    CGameDlg dlg;
+};
+
+} // namespace
+
+TEST_F(MenusTest, PlaySoundSwitchesTheSoundAndItsCheckMark)
+{
+    StartGame(dlg);
+    Q_EMIT Popup(dlg, 0)->aboutToShow();
+    EXPECT_TRUE(SoundChecked());
+
+    Choose(dlg, ID_FILE_PLAYSOUND);
+    EXPECT_EQ(dlg.m_bSound, 0);
+    Q_EMIT Popup(dlg, 0)->aboutToShow();
+    EXPECT_FALSE(SoundChecked());
+    EatOnNextTick(dlg);
+    EXPECT_TRUE(sound.beeps.empty());
+
+    Choose(dlg, ID_FILE_PLAYSOUND);
+    EXPECT_EQ(dlg.m_bSound, 1);
+    Q_EMIT Popup(dlg, 0)->aboutToShow();
+    EXPECT_TRUE(SoundChecked());
+    EatOnNextTick(dlg);
+    EXPECT_EQ(sound.beeps, std::vector<unsigned>{platform::MB_ICONEXCLAMATION});
+}
+
+TEST_F(MenusTest, TheCheckMarkIsReadFromTheSwitchWheneverFileOpens)
+{
+    QMenu* file = Popup(dlg, 0);
+    for (std::uint8_t on : {0, 1, 0, 0, 1}) {
+        dlg.m_bSound = on;
+        Q_EMIT file->aboutToShow();
+        EXPECT_EQ(SoundChecked(), on == 1) << int(on);
+    }
+    // The update never disables an item.
+    for (QMenu* popup : {Popup(dlg, 0), Popup(dlg, 1)}) {
+        Q_EMIT popup->aboutToShow();
+        for (QAction* action : popup->actions())
+            EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    }
+}
+
+TEST_F(MenusTest, TheUpdateSkipsSeparatorsAndNeverChecksASubMenuEntry)
+{
+    // A popup with a separator, an entry opening a sub-menu whose first item
+    // is the sound switch, and the switch itself.
+    QMenu popup;
+    QMenu sub;
+    platform::AppendMenu(&sub, platform::MF_STRING, ID_FILE_PLAYSOUND, QStringLiteral("inner"));
+    popup.addSeparator();
+    QAction* entry = popup.addMenu(&sub);
+    platform::AppendMenu(&popup, platform::MF_STRING, ID_FILE_PLAYSOUND, QStringLiteral("switch"));
+    platform::AppendMenu(&popup, platform::MF_STRING, ID_FILE_EXIT, QStringLiteral("other"));
+
+    dlg.m_bSound = 1;
+    dlg.OnInitMenuPopup(&popup, 0, false);
+    EXPECT_TRUE(platform::IsMenuItemChecked(&popup, ID_FILE_PLAYSOUND));
+    EXPECT_FALSE(entry->isChecked());
+    EXPECT_FALSE(ActionOf(&popup, ID_FILE_EXIT)->isChecked());
+    EXPECT_FALSE(platform::IsMenuItemChecked(&sub, ID_FILE_PLAYSOUND));
+
+    dlg.m_bSound = 0;
+    dlg.OnInitMenuPopup(&popup, 0, false);
+    EXPECT_FALSE(platform::IsMenuItemChecked(&popup, ID_FILE_PLAYSOUND));
+}
+
+TEST_F(MenusTest, AboutFromTheHelpMenuAndFromTheSystemMenuIsTheSameBox)
+{
+    std::vector<QPointer<QWidget>> windows;
+    modal.onDialog = [&](platform::Dialog& d) {
+        windows.emplace_back(d.Window());
+        EXPECT_EQ(d.Window()->windowTitle(), QStringLiteral("Info about Quillware Coilrunner"));
+        bool version = false;
+        for (QLabel* label : d.Client()->findChildren<QLabel*>())
+            version |= label->text() == QStringLiteral("Quillware Coilrunner Version 2.3");
+        EXPECT_TRUE(version);
+        d.SendCommand(IDOK);
+        return d.Result();
+    };
+
+    Choose(dlg, ID_HELP_ABOUT);
+    QMenu* sys = dlg.GetSystemMenu();
+    ActionOf(sys, IDM_ABOUTBOX)->trigger();
+    // The system command may carry flags in its low four bits.
+    dlg.OnSysCommand(IDM_ABOUTBOX | 0x3u, 0);
+    Choose(dlg, ID_HELP_ABOUT);
+
+    EXPECT_EQ(modal.dialogs, (std::vector<int>{IDD_ABOUTBOX, IDD_ABOUTBOX, IDD_ABOUTBOX, IDD_ABOUTBOX}));
+    // Each request had a box of its own, gone when its handler returned.
+    for (const QPointer<QWidget>& window : windows)
+        EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(modal.messages.empty());
+}
+
+TEST_F(MenusTest, OtherSystemCommandsActAsTheDesktopDefines)
+{
+    dlg.Window()->show();
+    QMenu* sys = dlg.GetSystemMenu();
+    ActionOf(sys, platform::SC_MINIMIZE)->trigger();
+    EXPECT_TRUE(dlg.Window()->isMinimized());
+    EXPECT_TRUE(modal.dialogs.empty());
+
+    dlg.Window()->showNormal();
+    ActionOf(sys, platform::SC_CLOSE)->trigger();
+    EXPECT_EQ(dlg.Result(), IDCANCEL);
+}
+
+TEST_F(MenusTest, ARightClickOpensTheSystemMenu)
+{
+    dlg.Window()->show();
+    QMenu* sys = dlg.GetSystemMenu();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), dlg.Window()->mapToGlobal(QPoint(20, 20)));
+    QCoreApplication::sendEvent(dlg.Window(), &event);
+    EXPECT_TRUE(sys->isVisible());
+    sys->hide();
+}
+
+TEST_F(MenusTest, F1GreetsBeforeTheHelp)
+{
+    for (bool during : {false, true}) {
+        SCOPED_TRACE(during);
+        if (during)
+            StartGame(dlg);
+        modal.messages.clear();
+        modal.types.clear();
+        QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+        QCoreApplication::sendEvent(dlg.Window(), &f1);
+
+        ASSERT_EQ(modal.messages.size(), 2u);
+        EXPECT_EQ(modal.messages[0], QStringLiteral("Tach!"));
+        EXPECT_EQ(modal.types[0], platform::MB_OK);
+        // Our own help: the controls and the rules.
+        const QString& help = modal.messages[1];
+        for (const char* needle : {"Q (up)", "A (down)", "N (left)", "M (right)", "Up, Down, Left and Right", "wall"})
+            EXPECT_TRUE(help.contains(QString::fromLatin1(needle))) << needle;
+    }
+}
+
+TEST(MenusExit, ExitDuringAGameEndsWithoutGameOverAndWritesNothing)
+{
+    ScratchFolder folder;
+    TypedModal modal;
+    RecordingSound sound;
+    CGameDlg dlg;
+    platform::SetMainDialog(&dlg);
+    int ticksAfterExit = -1;
+
+    modal.onDialog = [&](platform::Dialog& d) {
+        EXPECT_EQ(d.Template().id, IDD_GAME_DIALOG);
+        StartGame(dlg);
+        EatOnNextTick(dlg);
+        // The head one pixel before the wall: the next tick would end the game.
+        dlg.m_nHeadX = kFieldRight;
+        Choose(dlg, ID_FILE_EXIT);
+        EXPECT_EQ(d.Result(), IDOK);
+
+        // A timer message that was already due when Exit came reaches no tick.
+        const int scoreAtExit = dlg.m_nScore;
+        const int headAtExit = dlg.m_nHeadX;
+        ticksAfterExit = 0;
+        for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(d.Window())) {
+            QTimerEvent event(timer.timerId);
+            QCoreApplication::sendEvent(d.Window(), &event);
+            ++ticksAfterExit;
+        }
+        EXPECT_EQ(dlg.m_nHeadX, headAtExit);
+        EXPECT_EQ(dlg.m_nScore, scoreAtExit);
+        return d.Result();
+    };
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    platform::SetMainDialog(nullptr);
+
+    EXPECT_EQ(ticksAfterExit, 1);
+    EXPECT_TRUE(modal.messages.empty());
+    EXPECT_EQ(modal.dialogs, std::vector<int>{IDD_GAME_DIALOG});
+    EXPECT_EQ(dlg.Window(), nullptr);
+    EXPECT_FALSE(folder.Exists());
+}
+
+TEST_F(MenusTest, ExitWithTextInTheScoreBoxAsksForAnIntegerAndStaysOpen)
+{
+    for (const char* text : {"abc", "12x", "", "99999999999"}) {
+        SCOPED_TRACE(text);
+        modal.messages.clear();
+        TypeInto(dlg, IDC_SCORE, QString::fromLatin1(text));
+        Choose(dlg, ID_FILE_EXIT);
+        EXPECT_EQ(modal.messages, std::vector<QString>{QStringLiteral("Please enter an integer.")});
+        ASSERT_NE(dlg.Window(), nullptr);
+        EXPECT_EQ(dlg.Result(), 0);
+    }
+    // A whole number is read back and the window ends.
+    modal.messages.clear();
+    TypeInto(dlg, IDC_SCORE, QStringLiteral(" 40 "));
+    Choose(dlg, ID_FILE_EXIT);
+    EXPECT_TRUE(modal.messages.empty());
+    EXPECT_EQ(dlg.m_nScore, 40);
+    EXPECT_EQ(dlg.Result(), IDOK);
+}
+
+TEST_F(MenusTest, TheWebsiteOpensInTheBrowserAndAFailureIsNotReported)
+{
+    for (bool opens : {true, false}) {
+        std::vector<QString> opened;
+        platform::SetShellOpener([&](const QString& address) {
+            opened.push_back(address);
+            return opens;
+        });
+        Choose(dlg, ID_HELP_WEBSITE);
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_TRUE(opened[0].startsWith(QStringLiteral("https://"))) << opened[0].toStdString();
+        EXPECT_TRUE(modal.messages.empty());
+        EXPECT_TRUE(modal.dialogs.empty());
+    }
+}
+
+TEST_F(MenusTest, TheDesktopOpenerPrintsNothingWhenItCannotOpen)
+{
+    // Only where no browser can be reached.
+    if (QGuiApplication::platformName() != QStringLiteral("offscreen"))
+        GTEST_SKIP() << "needs the offscreen platform";
+    ::testing::internal::CaptureStderr();
+    const bool opened = platform::ShellOpen(QStringLiteral("https://www.example.com/"));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(printed, "");
+}
+
+TEST_F(MenusTest, EveryCommandWorksDuringAGameAndBetweenGames)
+{
+    modal.onDialog = [](platform::Dialog& d) {
+        d.SendCommand(IDCANCEL);
+        return d.Result();
+    };
+    std::vector<QString> opened;
+    platform::SetShellOpener([&](const QString& address) {
+        opened.push_back(address);
+        return true;
+    });
+
+    for (bool during : {false, true}) {
+        SCOPED_TRACE(during);
+        if (during)
+            StartGame(dlg);
+        const struct { unsigned id; std::vector<int> dialogs; } cases[] = {
+            {ID_FILE_HIGHSCORES, {IDD_HIGHSCORES}},
+            {ID_FILE_SETTINGS, {IDD_SETTINGS}},
+            {ID_HELP_ABOUT, {IDD_ABOUTBOX}},
+            {ID_HELP_WEBSITE, {}},
+            {ID_FILE_PLAYSOUND, {}},
+            {ID_FILE_PLAYSOUND, {}},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.id);
+            modal.dialogs.clear();
+            const int headX = dlg.m_nHeadX;
+            Choose(dlg, c.id);
+            EXPECT_EQ(modal.dialogs, c.dialogs);
+            if (during) {
+                // The game goes on.
+                EXPECT_EQ(dlg.m_nFieldReady, kMarker);
+                EXPECT_EQ(dlg.TimerPeriod(1), dlg.m_nInterval);
+                dlg.OnTimer(1);
+                EXPECT_EQ(dlg.m_nHeadX, headX + 1);
+            }
+        }
+        EXPECT_EQ(dlg.m_bSound, 1);
+        EXPECT_TRUE(modal.messages.empty());
+    }
+    EXPECT_EQ(opened.size(), 2u);
+
+    // "Start game" between games starts one; during a game it does nothing.
+    const int headX = dlg.m_nHeadX;
+    Choose(dlg, ID_FILE_STARTGAME);
+    EXPECT_EQ(dlg.m_nHeadX, headX);
+    EXPECT_EQ(dlg.m_nFieldReady, kMarker);
+}
+
+TEST_F(MenusTest, TheWindowIconIsTheApplicationIcon)
+{
+    // Minimised, the desktop shows the window's icon.
+    EXPECT_FALSE(dlg.m_hIcon.isNull());
+    EXPECT_EQ(dlg.Window()->windowIcon().cacheKey(), dlg.m_hIcon.cacheKey());
+    EXPECT_EQ(dlg.m_hIcon.pixmap(32, 32).size(), QSize(32, 32));
+}
+
+TEST(DesktopSound, MessageBoxTypesPlayTheThemesEventSounds)
+{
+    const struct { unsigned type; const char* name; } cases[] = {
+        {platform::MB_ICONASTERISK, "dialog-information"},
+        {platform::MB_ICONEXCLAMATION, "dialog-warning"},
+        {platform::MB_ICONHAND, "dialog-error"},
+        {platform::MB_OK, "bell"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(platform::EventSoundName(c.type), c.name) << c.type;
+    // The plain beep is the window system's bell.
+    EXPECT_EQ(platform::EventSoundName(0xFFFFFFFFu), nullptr);
+}
+
+TEST(DesktopSound, PlaysSilentlyWithoutASoundDevice)
+{
+    // The test machine has no sound device or server: every sound is
+    // handed on without a word on the terminal.
+    ::testing::internal::CaptureStderr();
+    for (int round = 0; round < 3; ++round)
+        for (unsigned type : {unsigned{platform::MB_ICONASTERISK}, unsigned{platform::MB_ICONEXCLAMATION},
+                              unsigned{platform::MB_ICONHAND}, unsigned{platform::MB_OK}, 0xFFFFFFFFu})
+            platform::MessageBeep(type);
+    const bool drained = platform::WaitForDesktopSounds(std::chrono::seconds(20));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(drained);
+    EXPECT_EQ(printed, "");
+}
