@@ -61,6 +61,10 @@ void CGameDlg::OnSysCommand(unsigned id, std::intptr_t lParam)
         Dialog::OnSysCommand(id, lParam);
 }
 
+// Minimised, the desktop draws the window's icon (m_hIcon, set by ResetGame)
+// itself and drags the window with it, so there is no paint-while-minimised
+// or drag-icon query to answer here.
+
 bool CGameDlg::OnHelpInfo()
 {
     platform::MessageBox(Window(), QStringLiteral("Tach!"));
