@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Installs what is missing, builds, and runs every test headless: the suite,
+# then the suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then a brief fuzz run of the high-score loader.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh test
@@ -7,3 +9,9 @@ export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+
+echo "== The suite again, with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/sanitized.sh build-asan
+
+echo "== Fuzzing the high-score loader for 30 seconds"
+scripts/fuzz.sh 30 build-fuzz

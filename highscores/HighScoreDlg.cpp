@@ -50,20 +50,25 @@ void CHighScoreDlg::LoadHighScores()
         return;
     }
     const bool isFile = QFileInfo(file).isFile();
-    if (!isFile || !file.open(QIODevice::ReadOnly)) {
+    qint64 read = -1;
+    QString why = QStringLiteral("it is not a file");
+    if (isFile && file.open(QIODevice::ReadOnly))
+        read = file.read(m_fileBuffer.data(), static_cast<qint64>(m_fileBuffer.size()));
+    if (isFile)
+        why = file.errorString();
+    file.close();
+    // A file that cannot be opened or read is no tampering: the player is
+    // told why, and the defaults stand in for it.
+    if (read < 0) {
         platform::MessageBox(platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,
                              QStringLiteral("The high scores in \"%1\" cannot be read: %2")
-                                 .arg(QString::fromLatin1(kFileName),
-                                      isFile ? file.errorString() : QStringLiteral("it is not a file")),
+                                 .arg(QString::fromLatin1(kFileName), why),
                              platform::MB_ICONEXCLAMATION);
         DefaultTable(m_names, m_scores);
         return;
     }
-    const qint64 read = file.read(m_fileBuffer.data(), static_cast<qint64>(m_fileBuffer.size()));
-    file.close();
 
-    const ParseResult result = ParseHighScores(m_fileBuffer.data(), read > 0 ? static_cast<std::size_t>(read) : 0,
-                                               m_names, m_scores);
+    const ParseResult result = ParseHighScores(m_fileBuffer.data(), static_cast<std::size_t>(read), m_names, m_scores);
     if (result.Matches())
         return;
     platform::MessageBox(platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,

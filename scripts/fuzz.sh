@@ -25,7 +25,7 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1${ASAN_OPTIO
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 # New inputs go to the corpus folder; the seeds are read only. A run longer
-# than a second on one input, or more than 512 MB, counts as a failure.
+# than a second on one input, or more than 2 GB, counts as a failure.
 "$build/highscore_fuzzer" "$corpus" "$seeds" \
-  -max_total_time="$seconds" -max_len=4096 -timeout=1 -rss_limit_mb=512 \
+  -max_total_time="$seconds" -max_len=4096 -timeout=1 -rss_limit_mb=2048 \
   -artifact_prefix="$artifacts/" -print_final_stats=1
