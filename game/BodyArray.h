@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace game {
@@ -16,6 +17,30 @@ namespace game {
 // body (the game's Occupancy) can tell when it was changed behind their back.
 class BodyArray {
 public:
+    BodyArray() = default;
+    BodyArray(const BodyArray&) = default;
+    BodyArray(BodyArray&&) = default;
+    // An assigned body is a change like any other: its version moves past
+    // both, so that no record synced to either takes it for unchanged.
+    BodyArray& operator=(const BodyArray& other)
+    {
+        m_data = other.m_data;
+        m_start = other.m_start;
+        m_version = (m_version > other.m_version ? m_version : other.m_version) + 1;
+        return *this;
+    }
+    BodyArray& operator=(BodyArray&& other) noexcept
+    {
+        const std::uint64_t version = (m_version > other.m_version ? m_version : other.m_version) + 1;
+        m_data = std::move(other.m_data);
+        m_start = other.m_start;
+        m_version = version;
+        other.m_data.clear();
+        other.m_start = 0;
+        ++other.m_version;
+        return *this;
+    }
+
     std::size_t GetSize() const { return m_data.size() - m_start; }
     bool IsEmpty() const { return GetSize() == 0; }
 

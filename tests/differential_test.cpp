@@ -385,3 +385,21 @@ TEST(FastHitTest, TestedPrefixEdgesAndPartialLines)
         }
     }
 }
+
+TEST(FastHitTest, ABodyAssignedFromAnotherGameIsNoticed)
+{
+    // Two bodies with the same history of changes but different lines: the
+    // one assigned over the other must not pass for the one already counted.
+    HeadlessGame a, b;
+    a.m_body[0] = 60;   // line 0 moves to column 60
+    b.m_body[3] = 70;   // line 1 moves to column 70
+    a.m_nTestX = 60;
+    a.m_nTestY = 125;
+    ASSERT_TRUE(a.HitsBody());
+    a.m_body = b.m_body;
+    EXPECT_FALSE(a.HitsBody());
+    ASSERT_TRUE(SameCoverage(a));
+    a.m_body = std::move(b.m_body);
+    ASSERT_TRUE(SameCoverage(a));
+    ASSERT_TRUE(SameCoverage(b));
+}
