@@ -205,6 +205,38 @@ TEST_F(MenusTest, AboutFromTheHelpMenuAndFromTheSystemMenuIsTheSameBox)
     EXPECT_TRUE(modal.messages.empty());
 }
 
+TEST_F(MenusTest, TheAboutBoxHasEveryControlInPlace)
+{
+    modal.onDialog = [](platform::Dialog& d) {
+        EXPECT_EQ(d.Client()->size(), QSize(353, 89));
+        // Template order; pixels are dialog units x 1.5 and x 1.625, edges rounded.
+        const struct { const char* kind; QRect px; } expected[] = {
+            {"QLabel", QRect(17, 28, 30, 32)},     // the icon
+            {"QLabel", QRect(60, 16, 179, 13)},    // name and version
+            {"QLabel", QRect(60, 65, 179, 13)},    // second credits line
+            {"QPushButton", QRect(267, 11, 75, 23)},
+            {"QLabel", QRect(60, 36, 177, 14)},    // credits line
+        };
+        const QList<QWidget*> widgets = d.Client()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        EXPECT_GE(widgets.size(), static_cast<qsizetype>(std::size(expected)));
+        if (widgets.size() < static_cast<qsizetype>(std::size(expected)))
+            return d.Result();
+        for (std::size_t i = 0; i < std::size(expected); ++i) {
+            QWidget* w = widgets[static_cast<qsizetype>(i)];
+            EXPECT_TRUE(w->inherits(expected[i].kind)) << i;
+            EXPECT_EQ(w->geometry(), expected[i].px) << i;
+        }
+        EXPECT_FALSE(qobject_cast<QLabel*>(widgets[0])->pixmap().isNull());
+        EXPECT_EQ(qobject_cast<QLabel*>(widgets[1])->text(), QStringLiteral("Quillware Coilrunner Version 2.3"));
+        EXPECT_FALSE(qobject_cast<QLabel*>(widgets[2])->text().isEmpty());
+        EXPECT_FALSE(qobject_cast<QLabel*>(widgets[4])->text().isEmpty());
+        d.SendCommand(IDOK);
+        return d.Result();
+    };
+    Choose(dlg, ID_HELP_ABOUT);
+    EXPECT_EQ(modal.dialogs, std::vector<int>{IDD_ABOUTBOX});
+}
+
 TEST_F(MenusTest, OtherSystemCommandsActAsTheDesktopDefines)
 {
     dlg.Window()->show();
