@@ -14,7 +14,11 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coilrunner"));
-    QApplication::setDesktopFileName(QStringLiteral("net.quillware.Coilrunner"));
+    // The application id names the installed .desktop file (and its icon): the
+    // compositor matches the window to it on Wayland. On X11 the window class
+    // comes from the application name, which the .desktop file repeats as
+    // StartupWMClass. cmake/Install.cmake defines COILRUNNER_APP_ID.
+    QApplication::setDesktopFileName(QStringLiteral(COILRUNNER_APP_ID));
     platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
 
     CGameApp theApp;

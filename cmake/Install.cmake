@@ -11,6 +11,7 @@ include(GNUInstallDirs)
 # AppStream id. app/main.cpp hands the same name to Qt, which gives it to the
 # compositor on Wayland; on X11 the window matches through StartupWMClass.
 set(COILRUNNER_APP_ID net.quillware.Coilrunner)
+target_compile_definitions(coilrunner PRIVATE COILRUNNER_APP_ID="${COILRUNNER_APP_ID}")
 
 # Icons: written at build time from the art in res/Icon.cpp.
 add_executable(coilrunner_icons packaging/IconTool.cpp)

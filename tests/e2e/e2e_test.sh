@@ -11,7 +11,7 @@ set -euo pipefail
 
 game=$(realpath "$1")
 
-for tool in Xvfb xauth xdotool xwininfo import convert od; do
+for tool in Xvfb xauth xdotool xwininfo xprop import convert od; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
     exit 77
@@ -85,6 +85,13 @@ one_window() {  # <variable> <title>
 }
 
 until_ok 30 one_window main 'Quillware Coilrunner' || fail "the main window did not appear"
+
+# On X11 the desktop matches the window to its .desktop file by the window
+# class, which the file names as StartupWMClass.
+desktop_file=$(dirname "$(realpath "$0")")/../../packaging/net.quillware.Coilrunner.desktop
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_file")
+xprop -id "$main" WM_CLASS | grep -q ", \"$wm_class\"\$" \
+  || fail "window class $(xprop -id "$main" WM_CLASS) does not match StartupWMClass=$wm_class"
 
 # The client area is 258 x 322 px (172 x 198 dialog units) below the menu bar.
 read -r width height < <(xwininfo -id "$main" | awk '/ Width:/ {w=$2} / Height:/ {h=$2} END {print w, h}')
