@@ -48,27 +48,21 @@ set(CPACK_PACKAGE_VENDOR Quillware)
 set(CPACK_PACKAGE_CONTACT "Quillware <games@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Quillware Coilrunner, an arcade snake game")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Quillware Coilrunner, an arcade snake game
- Steer a snake around a walled playfield and eat the white blocks; each
- block scores, lengthens the snake and makes the game faster. The ten best
- results are kept with the players' names.")
+    "Steer a snake around a walled playfield and eat the white blocks; each
+block scores, lengthens the snake and makes the game faster. The ten best
+results are kept with the players' names.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.com/)
-# Qt loads its window-system plugin at run time, so the libraries the program
-# links are not all it needs: the xcb and Wayland platform plugins come with
-# libqt6gui6 and qt6-wayland, the dialog font with fonts-dejavu-core.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= 6.2), libqt6gui6 (>= 6.2), libqt6widgets6 (>= 6.2), fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
-# dpkg-shlibdeps (from dpkg-dev) adds the C and C++ runtimes with their
-# versions; without it the package still names the Qt libraries above.
-find_program(COILRUNNER_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(COILRUNNER_DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-else()
-  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6, libstdc++6, libgcc-s1")
-endif()
+set(CPACK_STRIP_FILES ON)
+# The libraries the program links, with their versions, come from
+# dpkg-shlibdeps (package dpkg-dev). What Qt and the program load at run time
+# is named here: the xcb platform plugin comes with libqt6gui6 (linked), the
+# Wayland one with qt6-wayland, the dialog font with fonts-dejavu-core, and
+# the event sounds that libcanberra plays with sound-theme-freedesktop.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, sound-theme-freedesktop")
 include(CPack)
 
 if(COILRUNNER_TESTS)

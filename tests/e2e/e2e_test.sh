@@ -36,29 +36,10 @@ fail() {
   exit 1
 }
 
-# until <seconds> <command...>: runs the command every 0.1 s until it succeeds.
-until_ok() {
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
+here=$(dirname "$(realpath "$0")")
+. "$here/xserver.sh"
 
-# --- an X server of our own, on a display nobody else uses -----------------
-# Xvfb picks a free display and writes its number to fd 3; the server accepts
-# the cookie whatever display the file names, so it is made before the number
-# is known and the client entry is added afterwards.
-export XAUTHORITY=$scratch/Xauthority
-cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-xauth -q -f "$XAUTHORITY" add :0 . "$cookie" 2>/dev/null
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 800x600x24 \
-  3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
-xvfb_pid=$!
-until_ok 20 grep -q '^[0-9]' "$scratch/display" || fail "Xvfb did not start: $(cat "$scratch/xvfb.log")"
-export DISPLAY=:$(head -n1 "$scratch/display")
-xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie" 2>/dev/null
-until_ok 10 xwininfo -root >/dev/null 2>&1 || fail "cannot reach the X server on $DISPLAY"
+start_xserver "$scratch" || fail "no X server"
 
 # --- the game, in a folder with a prepared high-score table ------------------
 # Rank 10 holds 0, so the final score of a snake that eats nothing is admitted.
@@ -75,20 +56,11 @@ unset WAYLAND_DISPLAY QT_SCALE_FACTOR
 (cd "$play" && exec timeout 150 "$game") >"$scratch/game.log" 2>&1 &
 game_pid=$!
 
-# Visible windows with exactly this title, one id per line.
-windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-one_window() {  # <variable> <title>
-  local ids
-  ids=$(windows_named "$2")
-  [ "$(echo "$ids" | grep -c .)" = 1 ] || return 1
-  printf -v "$1" '%s' "$ids"
-}
-
 until_ok 30 one_window main 'Quillware Coilrunner' || fail "the main window did not appear"
 
 # On X11 the desktop matches the window to its .desktop file by the window
 # class, which the file names as StartupWMClass.
-desktop_file=$(dirname "$(realpath "$0")")/../../packaging/net.quillware.Coilrunner.desktop
+desktop_file=$here/../../packaging/net.quillware.Coilrunner.desktop
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_file")
 xprop -id "$main" WM_CLASS | grep -q ", \"$wm_class\"\$" \
   || fail "window class $(xprop -id "$main" WM_CLASS) does not match StartupWMClass=$wm_class"
