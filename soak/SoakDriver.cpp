@@ -156,8 +156,23 @@ std::uint32_t Opposite(std::uint32_t dir)
     return dir;
 }
 
-// Steers towards the food, away from walls a few pixels ahead, never
-// straight back. Returns 0 for "no request".
+// Whether the point lies on one of the body's lines, leaving out the
+// newest `skip` lines (the head's own band).
+bool OnBody(const CGameDlg& dlg, std::int32_t px, std::int32_t py, std::size_t skip)
+{
+    const std::size_t lines = dlg.m_body.GetSize() / 3;
+    for (std::size_t line = 0; line + skip < lines; ++line) {
+        const auto x = static_cast<std::int32_t>(dlg.m_body[3 * line]);
+        const auto y = static_cast<std::int32_t>(dlg.m_body[3 * line + 1]);
+        if (IsVertical(dlg.m_body[3 * line + 2]) ? (py == y && x <= px && px < x + 10)
+                                                 : (px == x && y <= py && py < y + 10))
+            return true;
+    }
+    return false;
+}
+
+// Steers towards the food, away from walls and from its own body a few
+// pixels ahead, never straight back. Returns 0 for "no request".
 std::uint32_t GreedyChoice(const CGameDlg& dlg, std::mt19937& random)
 {
     const std::int32_t x = dlg.m_nHeadX, y = dlg.m_nHeadY;
@@ -165,13 +180,24 @@ std::uint32_t GreedyChoice(const CGameDlg& dlg, std::mt19937& random)
     const std::uint32_t dir = dlg.m_nDir;
     auto clearAhead = [&](std::uint32_t d) {
         const int reach = 14;
+        std::int32_t ax = x, ay = y;
         switch (d) {
-        case DIR_UP: return Inside(x, y - reach);
-        case DIR_DOWN: return Inside(x, y + reach);
-        case DIR_LEFT: return Inside(x - reach, y);
-        case DIR_RIGHT: return Inside(x + reach, y);
+        case DIR_UP: ay -= reach; break;
+        case DIR_DOWN: ay += reach; break;
+        case DIR_LEFT: ax -= reach; break;
+        case DIR_RIGHT: ax += reach; break;
         }
-        return false;
+        if (!Inside(ax, ay))
+            return false;
+        // The band ahead: ten pixels across, a few deep, beyond the corner.
+        for (int depth = 11; depth <= reach; depth += 3)
+            for (int across = -10; across <= 10; across += 2) {
+                const std::int32_t px = IsVertical(d) ? x + across : x + (d == DIR_RIGHT ? depth : -depth);
+                const std::int32_t py = IsVertical(d) ? y + (d == DIR_DOWN ? depth : -depth) : y + across;
+                if (OnBody(dlg, px, py, 25))
+                    return false;
+            }
+        return true;
     };
     std::uint32_t want = dir;
     if (IsHorizontal(dir)) {
@@ -188,7 +214,10 @@ std::uint32_t GreedyChoice(const CGameDlg& dlg, std::mt19937& random)
     if (!clearAhead(want)) {
         const std::uint32_t sides[2] = {IsHorizontal(dir) ? DIR_UP : DIR_LEFT, IsHorizontal(dir) ? DIR_DOWN : DIR_RIGHT};
         const int first = static_cast<int>(random() % 2);
-        want = clearAhead(sides[first]) ? sides[first] : sides[1 - first];
+        if (clearAhead(dir))
+            want = dir;
+        else
+            want = clearAhead(sides[first]) ? sides[first] : sides[1 - first];
     }
     if (want == Opposite(dir))
         return 0;
