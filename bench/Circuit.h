@@ -98,4 +98,13 @@ inline void FoodAhead(game::GameCore& g)
     NextHead(g.m_nHeadX, g.m_nHeadY, g.m_nDir, g.m_nFoodX, g.m_nFoodY);
 }
 
+// The food out of the head's way for this tick: in the far corner of the
+// field from the head, which no tick's move, turn and eating reach can span.
+// Set before every tick, it keeps a snake from eating.
+inline void FoodAway(game::GameCore& g)
+{
+    g.m_nFoodX = g.m_nHeadX < 128 ? 225 : 11;
+    g.m_nFoodY = g.m_nHeadY < 195 ? 290 : 81;
+}
+
 } // namespace circuit

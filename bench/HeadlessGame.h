@@ -62,4 +62,34 @@ private:
     platform::PixelSurface m_surface;
 };
 
+// Starts a game, puts the snake on the circuit and feeds it every fourth
+// tick until it is about `lines` lines long (eating adds eleven at a time),
+// then lets it stretch out along the route for as many ticks again without
+// eating. False if the game ended on the way.
+inline bool GrowOnCircuit(HeadlessGame& g, std::size_t lines)
+{
+    g.Reset();
+    g.Tick();   // paints the field and places food
+    g.keyDirection = PlaceSnake(g);
+    const int before = g.gameOvers;
+    for (int tick = 0; g.m_body.GetSize() / 3 + 10 < lines; ++tick) {
+        g.keyDirection = Steer(g.m_nHeadX, g.m_nHeadY, g.m_nDir);
+        if (tick % 4 == 0 && g.HasFood() && GoesStraight(g))
+            FoodAhead(g);
+        else
+            FoodAway(g);
+        g.Tick();
+        if (g.gameOvers != before)
+            return false;
+    }
+    for (std::size_t tick = 0; tick < lines; ++tick) {
+        g.keyDirection = Steer(g.m_nHeadX, g.m_nHeadY, g.m_nDir);
+        FoodAway(g);
+        g.Tick();
+        if (g.gameOvers != before)
+            return false;
+    }
+    return true;
+}
+
 } // namespace circuit

@@ -81,26 +81,18 @@ bool GameCore::FoodBlockHitsBody()
 // for a block clear of the tested body.
 bool GameCore::FindFreeFoodPosition()
 {
-    const int startX = m_nFoodX - kFoodXMin;
-    const int startY = m_nFoodY - kFoodYMin;
-    const int count = kFoodXRange * kFoodYRange;
-    const int start = startY * kFoodXRange + startX;
-    // A table of covered-pixel sums answers each block in constant time.
+    // Row by row from the last position drawn, round to the first row after
+    // the last. A table of covered-pixel sums answers each block at once.
     SyncOccupancy();
     m_occupancy.PrepareBlockSearch(kFoodXMin, kFoodYMin, kFoodXRange, kFoodYRange, kFoodSize);
-    for (int n = 0; n < count; ++n) {
-        const int k = (start + n) % count;
-        m_nFoodX = kFoodXMin + k % kFoodXRange;
-        m_nFoodY = kFoodYMin + k / kFoodXRange;
-        if (m_occupancy.BlockFree(m_nFoodX, m_nFoodY)) {
-            m_nTestX = m_nFoodX + kFoodSize - 1;
-            m_nTestY = m_nFoodY + kFoodSize - 1;
-            return true;
-        }
-    }
+    int col = 0, row = 0;
+    const bool found = m_occupancy.FirstFreeBlock(m_nFoodX - kFoodXMin, m_nFoodY - kFoodYMin, col, row);
+    m_nFoodX = kFoodXMin + col;
+    m_nFoodY = kFoodYMin + row;
+    // The probe stays where the last of the position's probes put it.
     m_nTestX = m_nFoodX + kFoodSize - 1;
     m_nTestY = m_nFoodY + kFoodSize - 1;
-    return false;
+    return found;
 }
 
 void GameCore::PlaceFood()
@@ -138,10 +130,10 @@ void GameCore::EraseFood()
 
 void GameCore::PaintPlayfield()
 {
+    // Every pixel of X = 11 to 244 and Y = 82 to 307 in one pass over the
+    // off-screen image; no one sees the order the pixels change in.
     platform::ClientDC dc(GameSurface());
-    for (int x = kFieldLeft; x <= kFieldRight; ++x)
-        for (int y = kFieldTop; y <= kFieldBottom; ++y)
-            dc.SetPixelV(x, y, kBackground);
+    dc.FillSolidRect(kFieldLeft, kFieldTop, kFieldRight - kFieldLeft + 1, kFieldBottom - kFieldTop + 1, kBackground);
 }
 
 } // namespace game

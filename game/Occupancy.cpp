@@ -147,35 +147,55 @@ void Occupancy::PrepareBlockSearch(int left, int top, int width, int height, int
     const int h = height + size - 1;
     const std::size_t stride = static_cast<std::size_t>(w) + 1;
     m_sums.assign(stride * (static_cast<std::size_t>(h) + 1), 0u);
+    // The columns of the table that lie in the grid; the others count 0.
+    const int firstIn = std::clamp(kLeft - left, 0, w);
+    const int endIn = std::clamp(kLeft + kWidth - left, firstIn, w);
     for (int j = 0; j < h; ++j) {
-        std::uint32_t rowSum = 0;
         const int py = top + j;
+        const std::uint32_t* above = &m_sums[static_cast<std::size_t>(j) * stride + 1];
+        std::uint32_t* out = &m_sums[(static_cast<std::size_t>(j) + 1) * stride + 1];
+        const bool rowIn = py >= kTop && py < kTop + kHeight;
+        const std::uint32_t* counts
+            = rowIn ? &m_counts[static_cast<std::size_t>(py - kTop) * kWidth + static_cast<std::size_t>(left - kLeft)]
+                    : nullptr;
+        std::uint32_t rowSum = 0;
         for (int i = 0; i < w; ++i) {
-            const int px = left + i;
-            if (InGrid(px, py) && m_counts[static_cast<std::size_t>((py - kTop) * kWidth + (px - kLeft))] != 0)
+            if (rowIn && i >= firstIn && i < endIn && counts[i] != 0)
                 ++rowSum;
-            m_sums[(static_cast<std::size_t>(j) + 1) * stride + static_cast<std::size_t>(i) + 1]
-                = m_sums[static_cast<std::size_t>(j) * stride + static_cast<std::size_t>(i) + 1] + rowSum;
+            out[i] = above[i] + rowSum;
         }
     }
 }
 
-bool Occupancy::BlockFree(std::int32_t x, std::int32_t y) const
+bool Occupancy::FirstFreeBlock(int startCol, int startRow, int& col, int& row) const
 {
-    const int i = x - m_sumLeft;
-    const int j = y - m_sumTop;
-    if (i < 0 || i >= m_sumWidth || j < 0 || j >= m_sumHeight)
-        return !BlockCovered(x, y, m_sumSize);
     const std::size_t stride = static_cast<std::size_t>(m_sumWidth + m_sumSize - 1) + 1;
-    const auto at = [&](int col, int row) {
-        return m_sums[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(col)];
-    };
-    const std::uint32_t covered = at(i + m_sumSize, j + m_sumSize) - at(i, j + m_sumSize)
-        - at(i + m_sumSize, j) + at(i, j);
-    if (covered != 0)
-        return false;
-    // Pixels of lines outside the grid are not in the table.
-    return m_outside.empty() || !BlockCovered(x, y, m_sumSize);
+    const std::size_t down = static_cast<std::size_t>(m_sumSize) * stride;
+    const int count = m_sumWidth * m_sumHeight;
+    int i = startCol, j = startRow;
+    for (int n = 0; n < count;) {
+        // The rest of row j from column i, or up to the start column when
+        // the search has come round to its first row again.
+        const int end = (n + (m_sumWidth - i) > count) ? i + (count - n) : m_sumWidth;
+        const std::uint32_t* top = &m_sums[static_cast<std::size_t>(j) * stride];
+        const std::uint32_t* bottom = top + down;
+        for (int k = i; k < end; ++k) {
+            const std::uint32_t covered = bottom[k + m_sumSize] - bottom[k] - top[k + m_sumSize] + top[k];
+            if (covered == 0 && (m_outside.empty() || !BlockCovered(m_sumLeft + k, m_sumTop + j, m_sumSize))) {
+                col = k;
+                row = j;
+                return true;
+            }
+        }
+        n += end - i;
+        i = 0;
+        if (++j == m_sumHeight)
+            j = 0;
+    }
+    // The last position looked at: the one just before the start.
+    col = startCol == 0 ? m_sumWidth - 1 : startCol - 1;
+    row = startCol == 0 ? (startRow == 0 ? m_sumHeight - 1 : startRow - 1) : startRow;
+    return false;
 }
 
 } // namespace game

@@ -79,9 +79,12 @@ public:
 
     // For a search over many blocks of one size: a table of covered-pixel
     // sums over the blocks with top-left corner in [left, left + width) x
-    // [top, top + height). BlockFree then answers in constant time.
+    // [top, top + height), which answers each block in constant time.
     void PrepareBlockSearch(int left, int top, int width, int height, int size);
-    bool BlockFree(std::int32_t x, std::int32_t y) const;
+    // The first free block in row-major order from (startCol, startRow) of
+    // the table, coming round to the first row after the last: true and its
+    // column and row in the table, or false and the last position looked at.
+    bool FirstFreeBlock(int startCol, int startRow, int& col, int& row) const;
 
     // How often the record was rebuilt from the body (the slow way).
     std::uint64_t Rebuilds() const { return m_rebuilds; }

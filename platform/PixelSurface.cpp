@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPaintEvent>
+#include <algorithm>
 #include <climits>
 
 namespace platform {
@@ -22,6 +23,20 @@ std::int64_t PixelSurface::GetPixel(int x, int y) const
     if (qAlpha(p) == 0)
         return -1;
     return MakeColor(qRed(p), qGreen(p), qBlue(p));
+}
+
+void PixelSurface::FillRect(const QRect& rect, COLORREF color)
+{
+    const QRect r = rect.intersected(m_image.rect());
+    if (r.isEmpty())
+        return;
+    const QRgb value = 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        std::fill(line + r.left(), line + r.right() + 1, value);
+    }
+    MarkDirty(r.left(), r.top());
+    MarkDirty(r.right(), r.bottom());
 }
 
 void PixelSurface::Flush()

@@ -41,6 +41,10 @@ public:
         return color;
     }
 
+    // Sets every pixel of the rectangle, clipped to the surface, to one
+    // colour: what SetPixelV on each of them does, in one pass.
+    void FillRect(const QRect& rect, COLORREF color);
+
     // Reading back: the colour at (x, y), or -1 for a pixel never set
     // (the window's own painting shows through there).
     std::int64_t GetPixel(int x, int y) const;
@@ -77,6 +81,7 @@ public:
 
     void SetPixelV(int x, int y, COLORREF c) { m_surface.SetPixelV(x, y, c); }
     COLORREF SetPixel(int x, int y, COLORREF c) { return m_surface.SetPixel(x, y, c); }
+    void FillSolidRect(int x, int y, int cx, int cy, COLORREF c) { m_surface.FillRect(QRect(x, y, cx, cy), c); }
 
 private:
     PixelSurface& m_surface;

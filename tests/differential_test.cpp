@@ -333,8 +333,10 @@ TEST(FastHitTest, CrowdedFieldsPlaceFoodWhereTheScanDoes)
                 }
             }
         }
-        game.m_body.AddLine(-100000, 5, DIR_DOWN);
-        game.m_body.AddLine(300, 100000, DIR_LEFT);
+        if (percent == 10 || percent == 80 || percent == 99) {
+            game.m_body.AddLine(-100000, 5, DIR_DOWN);
+            game.m_body.AddLine(300, 100000, DIR_LEFT);
+        }
         game.m_body.AddLine(240, 300, DIR_UP);   // reaches column 249
         game.m_nTestedEntries = static_cast<std::int32_t>(game.m_body.GetSize()) - 4;
         if (percent == 100) {
@@ -353,7 +355,7 @@ TEST(FastHitTest, CrowdedFieldsPlaceFoodWhereTheScanDoes)
             const int y = std::uniform_int_distribution<int>(70, 320)(rng);
             ASSERT_EQ(table.Hit(x, y), ScanHitsBody(game.m_body, game.m_nTestedEntries, x, y));
         }
-        for (int placement = 0; placement < 4; ++placement) {
+        for (int placement = 0; placement < 6; ++placement) {
             game.PlaceFood();
             const Food f = ScanPlaceFood(mirror, game.m_body, game.m_nTestedEntries);
             ASSERT_EQ(game.HasFood(), f.found) << "placement " << placement;
@@ -402,4 +404,27 @@ TEST(FastHitTest, ABodyAssignedFromAnotherGameIsNoticed)
     a.m_body = std::move(b.m_body);
     ASSERT_TRUE(SameCoverage(a));
     ASSERT_TRUE(SameCoverage(b));
+}
+
+TEST(FastHitTest, ThePlayfieldPaintSetsTheSamePixelsAsOneCallPerPixel)
+{
+    // The field is filled in one pass over the image; pixel by pixel it is
+    // X = 11 to 244 and Y = 82 to 307 in grey, and nothing else.
+    HeadlessGame game;
+    platform::PixelSurface expected(game.Pixels().Size());
+    for (int x = 11; x <= 244; ++x)
+        for (int y = 82; y <= 307; ++y)
+            expected.SetPixelV(x, y, 0x808080);
+    game.PaintPlayfield();
+    EXPECT_TRUE(game.Pixels().Image() == expected.Image());
+
+    // Clipped at the surface's edges like single pixels are.
+    platform::PixelSurface filled(QSize(40, 30)), single(QSize(40, 30));
+    filled.FillRect(QRect(-5, 20, 60, 20), 0x123456);
+    for (int x = -5; x < 55; ++x)
+        for (int y = 20; y < 40; ++y)
+            single.SetPixelV(x, y, 0x123456);
+    EXPECT_TRUE(filled.Image() == single.Image());
+    EXPECT_EQ(filled.GetPixel(0, 29), 0x123456);
+    EXPECT_EQ(filled.GetPixel(0, 19), -1);
 }
