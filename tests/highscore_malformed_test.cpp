@@ -195,8 +195,9 @@ TEST(MalformedHighScorePlace, FileWithoutReadPermission)
     // Root reads a file of mode 000 all the same: the load then runs in a
     // child process that has given up root.
     const bool asRoot = reliability::RunningAsRoot();
-    if (asRoot)
+    if (asRoot) {
         ASSERT_EQ(chmod(folder.Path().toLocal8Bit().constData(), 0755), 0);
+    }
     const int outcome = reliability::RunInChild([asRoot] {
         if (asRoot && !reliability::DropRoot())
             return 10;
