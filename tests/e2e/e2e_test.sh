@@ -56,7 +56,10 @@ unset WAYLAND_DISPLAY QT_SCALE_FACTOR
 (cd "$play" && exec timeout 150 "$game") >"$scratch/game.log" 2>&1 &
 game_pid=$!
 
-until_ok 30 one_window main 'Quillware Coilrunner' || fail "the main window did not appear"
+game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
+window_or_end() { one_window main 'Quillware Coilrunner' || game_ended; }
+until_ok 30 window_or_end && ! game_ended \
+  || fail "the main window did not appear: $(cat "$scratch/game.log")"
 
 # On X11 the desktop matches the window to its .desktop file by the window
 # class, which the file names as StartupWMClass.
@@ -147,7 +150,7 @@ echo "HiScores.ini: $(stat -c %s "$play/HiScores.ini") bytes as expected"
 
 # --- Escape closes the main window and so ends the program -----------------
 xdotool windowfocus --sync "$main" key Escape
-until_ok 10 bash -c "! kill -0 $game_pid 2>/dev/null" || fail "the program did not end on Escape"
+until_ok 10 game_ended || fail "the program did not end on Escape"
 wait "$game_pid" && rc=0 || rc=$?
 game_pid=
 [ "$rc" = 0 ] || fail "the program ended with $rc: $(cat "$scratch/game.log")"

@@ -12,15 +12,20 @@ until_ok() {
 
 # start_xserver <scratch folder>: starts Xvfb on a display nobody else uses,
 # guarded by a fresh cookie, and exports DISPLAY and XAUTHORITY; sets
-# xvfb_pid. Xvfb picks the display and writes its number to fd 3. The server
-# accepts the cookie whatever display the file names, so the file is made
-# before the number is known and the clients' entry is added afterwards.
+# xvfb_pid. Xvfb picks the display and writes its number to fd 3, so the
+# number is unknown beforehand: the cookie goes into the file as one entry
+# for every display (family and display number left open), which the server
+# and its clients both read, and the file never changes afterwards.
+# -noreset: the server does not start over (and re-read its cookies) each
+# time its last client leaves, so a program connecting just then is not
+# turned away.
 start_xserver() {
-  local scratch=$1 cookie
+  local scratch=$1 cookie name
   export XAUTHORITY=$scratch/Xauthority
   cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-  xauth -q -f "$XAUTHORITY" add :0 . "$cookie" 2>/dev/null
-  Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 800x600x24 \
+  name=$(printf 'MIT-MAGIC-COOKIE-1' | od -An -tx1 | tr -d ' \n')
+  echo "ffff 0000  0000  0012 $name 0010 $cookie" | xauth -q -f "$XAUTHORITY" nmerge - 2>/dev/null
+  Xvfb -displayfd 3 -auth "$XAUTHORITY" -noreset -nolisten tcp -screen 0 800x600x24 \
     3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
   if ! until_ok 20 grep -qs '^[0-9]' "$scratch/display"; then
@@ -28,7 +33,6 @@ start_xserver() {
     return 1
   fi
   export DISPLAY=:$(head -n1 "$scratch/display")
-  xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie" 2>/dev/null
   if ! until_ok 10 xwininfo -root >/dev/null 2>&1; then
     echo "cannot reach the X server on $DISPLAY" >&2
     return 1
