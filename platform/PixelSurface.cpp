@@ -3,16 +3,13 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <algorithm>
-#include <climits>
 
 namespace platform {
 
 PixelSurface::PixelSurface(QSize size)
-    : m_image(size, QImage::Format_ARGB32)
+    : m_image(size, QImage::Format_ARGB32_Premultiplied)
 {
     m_image.fill(Qt::transparent);
-    m_dirtyLeft = m_dirtyTop = INT_MAX;
-    m_dirtyRight = m_dirtyBottom = INT_MIN;
 }
 
 std::int64_t PixelSurface::GetPixel(int x, int y) const
@@ -35,18 +32,20 @@ void PixelSurface::FillRect(const QRect& rect, COLORREF color)
         QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
         std::fill(line + r.left(), line + r.right() + 1, value);
     }
-    MarkDirty(r.left(), r.top());
-    MarkDirty(r.right(), r.bottom());
+    MarkDirty(r.left(), r.top(), r.right(), r.bottom());
 }
 
 void PixelSurface::Flush()
 {
-    if (m_dirtyLeft > m_dirtyRight)
+    if (m_dirtyCount == 0)
         return;
-    if (m_widget)
-        m_widget->update(QRect(QPoint(m_dirtyLeft, m_dirtyTop), QPoint(m_dirtyRight, m_dirtyBottom)));
-    m_dirtyLeft = m_dirtyTop = INT_MAX;
-    m_dirtyRight = m_dirtyBottom = INT_MIN;
+    if (m_widget) {
+        for (int i = 0; i < m_dirtyCount; ++i) {
+            const Box& b = m_dirty[i];
+            m_widget->update(QRect(QPoint(b.left, b.top), QPoint(b.right, b.bottom)));
+        }
+    }
+    m_dirtyCount = 0;
 }
 
 PixelOverlay::PixelOverlay(PixelSurface& surface, QWidget* parent)
@@ -61,10 +60,11 @@ PixelOverlay::PixelOverlay(PixelSurface& surface, QWidget* parent)
 
 void PixelOverlay::paintEvent(QPaintEvent* event)
 {
+    // Only the areas that changed, not the box around them all.
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const QRect r = event->rect();
-    painter.drawImage(r, m_surface.Image(), r);
+    for (const QRect& r : event->region())
+        painter.drawImage(r, m_surface.Image(), r);
 }
 
 } // namespace platform

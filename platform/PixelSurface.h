@@ -19,7 +19,9 @@ constexpr unsigned BlueOf(COLORREF c) { return (c >> 16) & 0xFFu; }
 
 // The pixels of a window's client area. They live in an off-screen image,
 // transparent until set, that is laid over the client area and shown at the
-// next paint, so the picture survives repaints and can be read back.
+// next paint, so the picture survives repaints and can be read back. The
+// image is premultiplied (a pixel is either opaque or fully transparent, so
+// the values are the same), which is the form the painter blends fastest.
 // Pixels outside the client area are dropped, as a window would clip them.
 class PixelSurface {
 public:
@@ -57,17 +59,41 @@ public:
     void AttachWidget(QWidget* widget) { m_widget = widget; }
 
 private:
-    void MarkDirty(int x, int y)
+    // What changed since the last flush, as a few boxes: a pixel next to a
+    // box joins it, one elsewhere starts another, so that a tick's head line
+    // and its tail line far away are shown as two small areas, not as the
+    // whole stretch between them.
+    static constexpr int kMaxDirtyBoxes = 6;
+    struct Box { int left, top, right, bottom; };
+    void MarkDirty(int x, int y) { MarkDirty(x, y, x, y); }
+    void MarkDirty(int left, int top, int right, int bottom)
     {
-        if (x < m_dirtyLeft) m_dirtyLeft = x;
-        if (x > m_dirtyRight) m_dirtyRight = x;
-        if (y < m_dirtyTop) m_dirtyTop = y;
-        if (y > m_dirtyBottom) m_dirtyBottom = y;
+        for (int i = 0; i < m_dirtyCount; ++i) {
+            Box& b = m_dirty[i];
+            if (left <= b.right + 1 && right >= b.left - 1 && top <= b.bottom + 1 && bottom >= b.top - 1) {
+                if (left < b.left) b.left = left;
+                if (right > b.right) b.right = right;
+                if (top < b.top) b.top = top;
+                if (bottom > b.bottom) b.bottom = bottom;
+                return;
+            }
+        }
+        if (m_dirtyCount < kMaxDirtyBoxes) {
+            m_dirty[m_dirtyCount++] = Box{left, top, right, bottom};
+            return;
+        }
+        // Too many boxes: the last one grows to take this area in.
+        Box& b = m_dirty[kMaxDirtyBoxes - 1];
+        if (left < b.left) b.left = left;
+        if (right > b.right) b.right = right;
+        if (top < b.top) b.top = top;
+        if (bottom > b.bottom) b.bottom = bottom;
     }
 
     QImage m_image;
     QWidget* m_widget = nullptr;
-    int m_dirtyLeft, m_dirtyTop, m_dirtyRight, m_dirtyBottom;
+    Box m_dirty[kMaxDirtyBoxes];
+    int m_dirtyCount = 0;
 };
 
 // A drawing context on a surface: acquired for one drawing pass, and what was
