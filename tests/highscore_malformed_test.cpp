@@ -214,9 +214,10 @@ TEST(MalformedHighScorePlace, FileWithoutReadPermission)
             return 14;
         return 0;
     });
-    EXPECT_EQ(outcome, 0) << "10 could not drop root, 11 file readable, 12 not ten entries, "
-                             "13 not the default table, 14 wrong message";
     chmod("HiScores.ini", 0644);
+    if (outcome == 10)
+        GTEST_SKIP() << "running as root, and the child process cannot give up root here";
+    EXPECT_EQ(outcome, 0) << "11 file readable, 12 not ten entries, 13 not the default table, 14 wrong message";
     EXPECT_EQ(folder.Read(), bytes);
 }
 

@@ -113,7 +113,9 @@ TEST(FailedSave, FolderNotWritable)
         return 0;
     });
     chmod(path.constData(), 0755);
-    EXPECT_EQ(outcome, 0) << "1 see above, 10 could not drop root, 11 folder writable";
+    if (outcome == 10)
+        GTEST_SKIP() << "running as root, and the child process cannot give up root here";
+    EXPECT_EQ(outcome, 0) << "1 see above, 11 folder writable";
     EXPECT_EQ(folder.Read(), old) << "the old file was touched";
     EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "a failed save left a file behind";
