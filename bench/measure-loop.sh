@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Measures the real program on a virtual X server: launch time and peak
+# memory over several starts, then the program loop with a long snake at
+# timer periods of 30, 15 and 3 ms (10 s each).
+#
+# Usage: bench/measure-loop.sh [BUILD_FOLDER]     (default: build)
+# Environment: MEASURE_DISPLAY (default 104), LAUNCH_RUNS (default 9),
+#              LOOP_SECONDS (default 10)
+# Needs Xvfb (scripts/deps.sh test installs it) and a build with the
+# benchmarks (COILRUNNER_BENCH, on when Google Benchmark is installed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+display=:${MEASURE_DISPLAY:-104}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOILRUNNER_BENCH=ON >/dev/null
+fi
+cmake --build "$build" --target coilrunner coilrunner_loop coilrunner_launch
+build=$(cd "$build" && pwd)
+
+Xvfb "$display" -br -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+scratch=$(mktemp -d)
+cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$scratch"; }
+trap cleanup EXIT
+sleep 1
+kill -0 "$xvfb" 2>/dev/null || { echo "Xvfb could not start on $display" >&2; exit 1; }
+export DISPLAY=$display
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+echo "== Machine"
+lscpu | grep -E '^(Model name|CPU\(s\)):' || true
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "== Launch (window shown and painted, peak memory; program idles 1 s)"
+(cd "$scratch" && "$build/bench/coilrunner_launch" "$build/coilrunner" "${LAUNCH_RUNS:-9}" 1000)
+echo
+echo "== Program loop"
+(cd "$scratch" && "$build/bench/coilrunner_loop" --seconds "${LOOP_SECONDS:-10}")
