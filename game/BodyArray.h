@@ -15,6 +15,8 @@ namespace game {
 // Version() moves on every change, and on every access that could change an
 // entry (non-const operator[] and Data()), so that records kept alongside the
 // body (the game's Occupancy) can tell when it was changed behind their back.
+// A reference or pointer obtained that way must not be kept and written to
+// later: the write would come after the version moved.
 class BodyArray {
 public:
     BodyArray() = default;
