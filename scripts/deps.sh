@@ -7,7 +7,8 @@ packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcanberra-dev
           fonts-dejavu-core fonts-dejavu-extra)
 if [ "${1:-build}" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-             xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream)
+             xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
+             libx11-dev)
 fi
 
 missing=()
