@@ -185,6 +185,22 @@ TEST(MalformedHighScorePlace, DirectoryNamedLikeTheFile)
     EXPECT_TRUE(QFileInfo(QStringLiteral("HiScores.ini")).isDir());
 }
 
+TEST(MalformedHighScorePlace, NamedPipeDoesNotBlockTheStart)
+{
+    // Opening a pipe for reading waits for a writer that never comes: the
+    // loader must not try.
+    ScratchFolder folder;
+    ASSERT_EQ(mkfifo("HiScores.ini", 0644), 0);
+
+    CHighScoreDlg table;
+    ScriptedModal modal;
+    table.LoadHighScores();
+    ExpectTenSoundEntries(table);
+    ExpectDefaultTable(table);
+    ASSERT_EQ(modal.messages.size(), 1u);
+    EXPECT_FALSE(IsManipulationMessage(modal.messages[0]));
+}
+
 TEST(MalformedHighScorePlace, FileWithoutReadPermission)
 {
     ScratchFolder folder;
