@@ -17,7 +17,8 @@ namespace game {
 // short list instead and looked at one by one.
 //
 // The record follows the body in two ways. The game's own changes are applied
-// line by line (Cover, Uncover, Settle, then MarkSynced). Any other change of
+// line by line (Settle, DropFirstLine, BeginRewrite and EndRewrite, each
+// ending in MarkSynced or followed by it). Any other change of
 // the body (the BodyArray version moves) or of the tested-entry count is caught
 // by InSync, and the record is then rebuilt from the body in one pass.
 class Occupancy {
@@ -59,9 +60,6 @@ public:
     // uncounts those of them that are counted, and counts them again after.
     void BeginRewrite(const BodyArray& body, std::size_t lines);
     void EndRewrite(const BodyArray& body, std::size_t lines);
-    // Counting and uncounting one line given by its values.
-    void Cover(std::int32_t x, std::int32_t y, std::uint32_t dir) { Apply(x, y, dir, +1); }
-    void Uncover(std::int32_t x, std::int32_t y, std::uint32_t dir) { Apply(x, y, dir, -1); }
 
     // True when a tested line covers the pixel (x, y).
     bool Covers(std::int32_t x, std::int32_t y) const
