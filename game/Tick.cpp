@@ -160,6 +160,10 @@ void GameCore::CheckFood()
 void GameCore::RelayTailCorner()
 {
     const BodyArray& e = m_body;
+    // The tick keeps at least 32 lines; a shorter body, set up by hand, has
+    // no line 10 to relay against.
+    if (e.GetSize() < 33)
+        return;
     const std::uint32_t oldDir = e[29];
     const std::uint32_t newDir = e[32];
     if (oldDir == newDir)

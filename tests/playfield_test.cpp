@@ -1,6 +1,7 @@
 // The hit test against the body lines and the placement of food.
 
 #include "app/GameDlg.h"
+#include "res/resource.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -157,4 +158,24 @@ TEST_F(PlayfieldTest, EraseAndPaint)
         for (int x = 0; x < 258; ++x)
             grey += s.GetPixel(x, y) == 0x808080;
     EXPECT_EQ(grey, 234 * 226);
+}
+
+TEST_F(PlayfieldTest, ATickOnABodyShorterThanTheRelayNeedsStaysInsideIt)
+{
+    // The tick itself never keeps fewer than 32 lines; a body set up by hand
+    // must not make the corner relay read past its end.
+    dlg.SendCommand(IDC_START);
+    dlg.OnTimer(1);
+    dlg.m_body.RemoveAll();
+    for (int x = 126; x <= 130; ++x)
+        dlg.m_body.AddLine(x, 200, DIR_RIGHT);
+    dlg.m_nTestedEntries = 3;
+    dlg.m_nHeadX = 130;
+    dlg.m_nHeadY = 200;
+    dlg.m_nFoodX = 20;
+    dlg.m_nFoodY = 90;
+    dlg.OnTimer(1);
+    EXPECT_EQ(dlg.m_nHeadX, 131);
+    EXPECT_EQ(dlg.m_body.GetSize(), 15u);
+    EXPECT_EQ(dlg.m_body[0], 127u);
 }
