@@ -4,7 +4,7 @@
 #include "app/GameDlg.h"
 #include "platform/Menu.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,24 +19,7 @@ using namespace game;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
-    }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
-
-    ScratchFolder folder;
-    ScriptedModal modal;
-    CGameDlg dlg;
-};
-
-QMenu* Popup(CGameDlg& dlg, int index)
-{
-    return dlg.MenuBar()->actions().at(index)->menu();
-}
+using MainWindowTest = MainWindowFixture<>;
 
 } // namespace
 
@@ -221,7 +204,6 @@ TEST_F(MainWindowTest, SteeringKeysOnThePlayArea)
 
 TEST_F(MainWindowTest, SoundKindsReachTheDesktopOnlyWhenSoundIsOn)
 {
-    RecordingSound sound;
     for (int kind = 0; kind <= 6; ++kind)
         dlg.PlaySoundKind(kind);
     const std::vector<unsigned> expected = {platform::MB_ICONASTERISK, platform::MB_ICONEXCLAMATION,

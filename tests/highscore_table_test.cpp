@@ -5,7 +5,7 @@
 #include "highscores/HighScoreFile.h"
 #include "highscores/NewHighScoreDlg.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -195,23 +195,7 @@ TEST_F(HighScoreTableTest, FillDisplayShowsNamesAsStoredAndScoresInDecimal)
     EXPECT_EQ(table.m_strScore5, "60");
 }
 
-namespace {
-
-class HighScoreListTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
-    }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
-
-    ScratchFolder folder;
-    ScriptedModal modal;
-    CGameDlg dlg;
-};
-
-} // namespace
+using HighScoreListTest = MainWindowFixture<>;
 
 TEST_F(HighScoreListTest, MenuOpensTheListWithEveryRankAtItsControl)
 {

@@ -8,7 +8,7 @@
 #include "platform/Shell.h"
 #include "platform/Sound.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -27,22 +27,6 @@ using namespace testing_support;
 using namespace game;
 
 namespace {
-
-// Records the type of each message box too.
-class TypedModal : public ScriptedModal {
-public:
-    int MessageBox(QWidget* owner, const QString& text, unsigned type) override
-    {
-        types.push_back(type);
-        return ScriptedModal::MessageBox(owner, text, type);
-    }
-    std::vector<unsigned> types;
-};
-
-QMenu* Popup(CGameDlg& dlg, int index)
-{
-    return dlg.MenuBar()->actions().at(index)->menu();
-}
 
 QAction* ActionOf(QMenu* menu, unsigned id)
 {
@@ -76,42 +60,24 @@ void StartGame(CGameDlg& dlg)
     ASSERT_EQ(dlg.m_nFieldReady, kMarker);
 }
 
-// Puts the food right in front of the head, which moves right, and ticks.
-void EatOnNextTick(CGameDlg& dlg)
-{
-    ASSERT_TRUE(dlg.HasFood());
-    ASSERT_EQ(dlg.m_nDir, DIR_RIGHT);
-    dlg.m_nFoodX = dlg.m_nHeadX + 1;
-    dlg.m_nFoodY = dlg.m_nHeadY;
-    const int score = dlg.m_nScore;
-    dlg.OnTimer(1);
-    ASSERT_EQ(dlg.m_nScore, score + 10);
-}
-
-class MenusTest : public ::testing::Test {
+class MenusTest : public MainWindowFixture<> {
 protected:
     void SetUp() override
     {
         platform::SetAppHelp(&CGameApp::OnHelp);
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
+        MainWindowFixture::SetUp();
         modal.messages.clear();
         modal.types.clear();
         modal.dialogs.clear();
     }
     void TearDown() override
     {
-        platform::SetMainDialog(nullptr);
+        MainWindowFixture::TearDown();
         platform::SetAppHelp({});
         platform::SetShellOpener({});
     }
 
     bool SoundChecked() { return platform::IsMenuItemChecked(Popup(dlg, 0), ID_FILE_PLAYSOUND); }
-
-    ScratchFolder folder;
-    TypedModal modal;
-    RecordingSound sound;
-    CGameDlg dlg;
 };
 
 } // namespace
@@ -284,7 +250,7 @@ TEST_F(MenusTest, F1GreetsBeforeTheHelp)
 TEST(MenusExit, ExitDuringAGameEndsWithoutGameOverAndWritesNothing)
 {
     ScratchFolder folder;
-    TypedModal modal;
+    ScriptedModal modal;
     RecordingSound sound;
     CGameDlg dlg;
     platform::SetMainDialog(&dlg);

@@ -5,7 +5,7 @@
 
 #include "app/GameDlg.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -36,15 +36,13 @@ int TemplateOf(Box box)
     return 0;
 }
 
-class ModalReentryTest : public ::testing::TestWithParam<ReentryCase> {
+class ModalReentryTest : public MainWindowFixture<::testing::TestWithParam<ReentryCase>> {
 protected:
     void SetUp() override
     {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
+        MainWindowFixture::SetUp();
         ASSERT_EQ(dlg.m_highScores.m_scores.size(), 10u);
     }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
 
     int Count(const QString& prefix) const
     {
@@ -73,10 +71,6 @@ protected:
         ticksInside = true;
     }
 
-    ScratchFolder folder;
-    ScriptedModal modal;
-    RecordingSound sound;
-    CGameDlg dlg;
     bool ticking = false;
     bool ticksInside = false;
 };

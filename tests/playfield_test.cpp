@@ -2,7 +2,7 @@
 
 #include "app/GameDlg.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +11,13 @@ using namespace game;
 
 namespace {
 
-class PlayfieldTest : public ::testing::Test {
+class PlayfieldTest : public MainWindowFixture<> {
 protected:
     void SetUp() override
     {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
+        MainWindowFixture::SetUp();
         dlg.m_body.RemoveAll();
     }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
 
     bool Probe(int x, int y)
     {
@@ -27,10 +25,6 @@ protected:
         dlg.m_nTestY = y;
         return dlg.HitsBody();
     }
-
-    ScratchFolder folder;
-    ScriptedModal modal;
-    CGameDlg dlg;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "app/GameDlg.h"
 #include "res/resource.h"
 #include "settings/SettingsDlg.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -23,15 +23,8 @@ namespace {
 
 constexpr int kRadios[] = {IDC_SPEED_9X, IDC_SPEED_XP, IDC_COLOR_ORANGE, IDC_COLOR_BLUE, IDC_COLOR_GREEN};
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public MainWindowFixture<> {
 protected:
-    void SetUp() override
-    {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
-    }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
-
     // Runs "&Settings"; `inside` acts on the open dialog, which then ends
     // with `closeWith` (IDOK or IDCANCEL). Other dialogs are cancelled.
     void RunSettings(const std::function<void(CSettingsDlg&)>& inside, int closeWith = IDOK)
@@ -62,23 +55,6 @@ protected:
         }
         return false;
     }
-
-    // Puts the food right in front of the head, which moves right, and ticks.
-    void EatOnNextTick()
-    {
-        ASSERT_TRUE(dlg.HasFood());
-        ASSERT_EQ(dlg.m_nDir, DIR_RIGHT);
-        dlg.m_nFoodX = dlg.m_nHeadX + 1;
-        dlg.m_nFoodY = dlg.m_nHeadY;
-        const int score = dlg.m_nScore;
-        dlg.OnTimer(1);
-        ASSERT_EQ(dlg.m_nScore, score + 10);
-    }
-
-    ScratchFolder folder;
-    ScriptedModal modal;
-    RecordingSound sound;
-    CGameDlg dlg;
 };
 
 void Click(platform::Dialog& d, int id)
@@ -221,7 +197,7 @@ TEST_F(SettingsTest, FastSpeedBetweenGamesHoldsForOneGame)
     dlg.SendCommand(IDC_START);
     EXPECT_EQ(dlg.TimerPeriod(1), 15);
     dlg.OnTimer(1);
-    EatOnNextTick();
+    EatOnNextTick(dlg);
     EXPECT_EQ(dlg.TimerPeriod(1), 14);
 
     ASSERT_TRUE(PlayUntilGameOver());
@@ -350,11 +326,11 @@ TEST_F(SettingsTest, APeriodShortenedMeanwhileGoesBackToTheOneHandedIn)
     dlg.SendCommand(IDC_START);
     dlg.OnTimer(1);
     RunSettings([this](CSettingsDlg&) {
-        EatOnNextTick();
+        EatOnNextTick(dlg);
         EXPECT_EQ(dlg.m_nInterval, 29);
     });
     EXPECT_EQ(dlg.m_nInterval, 30);
     // It takes effect, one shorter, when the snake next eats.
-    EatOnNextTick();
+    EatOnNextTick(dlg);
     EXPECT_EQ(dlg.TimerPeriod(1), 29);
 }

@@ -4,7 +4,7 @@
 
 #include "app/GameDlg.h"
 #include "res/resource.h"
-#include "support/TestSupport.h"
+#include "support/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 #include <cstdint>
@@ -35,17 +35,15 @@ constexpr std::int64_t Orange(int c)
     return 0x0A00FA | (static_cast<std::int64_t>((5 + c) & 0xFF) << 8);
 }
 
-class GameRig : public ::testing::Test {
+class GameRig : public MainWindowFixture<> {
 protected:
     void SetUp() override
     {
-        platform::SetMainDialog(&dlg);
-        ASSERT_TRUE(dlg.Create());
+        MainWindowFixture::SetUp();
         modal.messages.clear();
         modal.dialogs.clear();
         dlg.SendCommand(IDC_START);
     }
-    void TearDown() override { platform::SetMainDialog(nullptr); }
 
     void Tick(int count = 1)
     {
@@ -111,11 +109,6 @@ protected:
         EXPECT_EQ(dlg.m_nFieldReady, 0);
         EXPECT_EQ(dlg.m_nDrawLines, 0);
     }
-
-    ScratchFolder folder;
-    ScriptedModal modal;
-    RecordingSound sound;
-    CGameDlg dlg;
 };
 
 } // namespace testing_support

@@ -20,9 +20,10 @@ int ScriptedModal::RunDialog(platform::Dialog& dialog)
     return dialog.Result();
 }
 
-int ScriptedModal::MessageBox(QWidget*, const QString& text, unsigned)
+int ScriptedModal::MessageBox(QWidget*, const QString& text, unsigned type)
 {
     messages.push_back(text);
+    types.push_back(type);
     if (onMessage)
         onMessage(text);
     return platform::IDOK;

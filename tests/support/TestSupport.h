@@ -27,6 +27,7 @@ public:
     std::function<int(platform::Dialog&)> onDialog;
     std::function<void(const QString&)> onMessage;
     std::vector<QString> messages;
+    std::vector<unsigned> types;  // of each message box
     std::vector<int> dialogs;     // template identifiers, in the order shown
 
 private:
