@@ -44,6 +44,27 @@ constexpr const char* kArt[32] = {
     "..............kk................",
 };
 
+// The coiled snake and its food block redrawn at 16 x 16 pixels, in the
+// colours of the 32 x 32 art: a square spiral of two-pixel bands.
+constexpr const char* kSmallArt[16] = {
+    ".kkkkkkkkkkkk.ww",
+    "kGGGGGGGGGGkgkww",
+    "kGGggggggggggkr.",
+    "kGgkkkkkkkkkkkk.",
+    "kGgkGGGGGGGGGGgk",
+    "kGgkGGgggggggGgk",
+    "kGgkGgkkkkkkkGgk",
+    "kGgkGgkGGGGgkGgk",
+    "kGgkGgkgggGgkGgk",
+    "kGgkGgkkkkGgkGgk",
+    "kGgkGGGGGGGgkGgk",
+    "kGgkggggggggkGgk",
+    "kGgkkkkkkkkkkGgk",
+    "kGGGGGGGGGGGGGgk",
+    "kggggggggggggggk",
+    ".kkkkkkkkkkkkkk.",
+};
+
 QRgb ColourOf(char c)
 {
     switch (c) {
@@ -56,21 +77,35 @@ QRgb ColourOf(char c)
     }
 }
 
+// Each art pixel becomes a scale x scale block: no pixel is a blend.
+template <std::size_t N>
+QImage ArtImage(const char* const (&art)[N], int scale)
+{
+    const int size = static_cast<int>(N);
+    QImage image(size * scale, size * scale, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, ColourOf(art[y / scale][x / scale]));
+    return image;
+}
+
 } // namespace
 
 QImage MainIconImage(int scale)
 {
-    QImage image(32 * scale, 32 * scale, QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, ColourOf(kArt[y / scale][x / scale]));
-    return image;
+    return ArtImage(kArt, scale);
+}
+
+QImage SmallIconImage(int scale)
+{
+    return ArtImage(kSmallArt, scale);
 }
 
 QIcon MainIcon()
 {
     QIcon icon;
-    // Whole-factor enlargements only: every art pixel stays a sharp block.
+    icon.addPixmap(QPixmap::fromImage(SmallIconImage(1)));
+    icon.addPixmap(QPixmap::fromImage(SmallIconImage(3)));
     for (int scale : {1, 2, 4, 8})
         icon.addPixmap(QPixmap::fromImage(MainIconImage(scale)));
     return icon;
