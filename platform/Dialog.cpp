@@ -184,6 +184,17 @@ QString AccessibleNameOf(const DialogTemplate& dialog, const ControlTemplate& c)
 
 } // namespace
 
+QString GetWindowText(const QWidget* control)
+{
+    if (auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->text();
+    if (auto* label = qobject_cast<const QLabel*>(control))
+        return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(control))
+        return button->text();
+    return {};
+}
+
 void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
 Dialog* MainDialog() { return g_mainDialog; }
 
@@ -217,20 +228,10 @@ QWidget* PrepareControl(DataExchange& dx, int id)
     return dx.m_bFailed ? nullptr : dx.m_dialog.GetDlgItem(id);
 }
 
-QString TextOf(QWidget* control)
-{
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
-    if (auto* label = qobject_cast<QLabel*>(control))
-        return label->text();
-    if (auto* button = qobject_cast<QAbstractButton*>(control))
-        return button->text();
-    return {};
-}
 
 void SetTextOf(QWidget* control, const QString& text)
 {
-    if (TextOf(control) == text)
+    if (GetWindowText(control) == text)
         return;
     if (auto* edit = qobject_cast<QLineEdit*>(control))
         edit->setText(text);
@@ -260,7 +261,7 @@ void DDX_Text(DataExchange& dx, int id, int& value)
         return;
     }
     bool ok = false;
-    const qlonglong parsed = TextOf(control).trimmed().toLongLong(&ok);
+    const qlonglong parsed = GetWindowText(control).trimmed().toLongLong(&ok);
     if (!ok || parsed < INT_MIN || parsed > INT_MAX) {
         Fail(dx, control, QStringLiteral("Please enter an integer."));
         return;
@@ -277,7 +278,7 @@ void DDX_Text(DataExchange& dx, int id, std::string& value)
         SetTextOf(control, QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
         return;
     }
-    const QByteArray bytes = TextOf(control).toLatin1();
+    const QByteArray bytes = GetWindowText(control).toLatin1();
     value.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 

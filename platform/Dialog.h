@@ -149,6 +149,9 @@ private:
 void SetMainDialog(Dialog* dialog);
 Dialog* MainDialog();
 
+// The text a control shows: an edit box's contents, a static's or a button's text.
+QString GetWindowText(const QWidget* control);
+
 // The application's help command, run by the base F1 handling.
 void SetAppHelp(std::function<void()> help);
 

@@ -74,14 +74,7 @@ void TypeInto(platform::Dialog& dialog, int id, const QString& text)
 
 QString TextOf(platform::Dialog& dialog, int id)
 {
-    QWidget* control = dialog.GetDlgItem(id);
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
-    if (auto* label = qobject_cast<QLabel*>(control))
-        return label->text();
-    if (auto* button = qobject_cast<QAbstractButton*>(control))
-        return button->text();
-    return {};
+    return platform::GetWindowText(dialog.GetDlgItem(id));
 }
 
 } // namespace testing_support
