@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: the suite,
-# then the suite again built with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a brief fuzz run of the high-score loader.
+# a brief fuzz run of the high-score loader, then the suite again built with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh test
@@ -10,8 +10,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 
-echo "== The suite again, with AddressSanitizer and UndefinedBehaviorSanitizer"
-scripts/sanitized.sh build-asan
-
 echo "== Fuzzing the high-score loader for 30 seconds"
 scripts/fuzz.sh 30 build-fuzz
+
+echo "== The suite again, with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/sanitized.sh build-asan
