@@ -8,7 +8,7 @@
 int main(int argc, char* argv[])
 {
     if (!platform::HasDisplay()) {
-        std::fputs("coilrunner: no display found; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
+        std::fputs("coilrunner: no display could be reached; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
                    stderr);
         return 1;
     }

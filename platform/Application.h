@@ -10,7 +10,8 @@ namespace platform {
 // application icon.
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon);
 
-// True when a window system can be reached (or a platform was chosen).
+// True when a window system can be reached: a Wayland session, an X server
+// that answers, or a platform chosen by QT_QPA_PLATFORM.
 bool HasDisplay();
 
 } // namespace platform

@@ -2,6 +2,7 @@
 // start command and the steering input.
 
 #include "app/GameDlg.h"
+#include "platform/Application.h"
 #include "platform/Menu.h"
 #include "res/resource.h"
 #include "support/MainWindowFixture.h"
@@ -213,4 +214,32 @@ TEST_F(MainWindowTest, SoundKindsReachTheDesktopOnlyWhenSoundIsOn)
     dlg.m_bSound = 0;
     dlg.PlaySoundKind(2);
     EXPECT_TRUE(sound.beeps.empty());
+}
+
+TEST(ApplicationStart, NeedsADisplayThatAnswers)
+{
+    // The program stops with its own message instead of Qt's abort when no
+    // window system can be reached.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("WAYLAND_DISPLAY");
+
+    qunsetenv("DISPLAY");
+    EXPECT_FALSE(platform::HasDisplay()) << "no display at all";
+    qputenv("DISPLAY", ":4711");
+    EXPECT_FALSE(platform::HasDisplay()) << "a display nobody serves";
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(platform::HasDisplay()) << "a Wayland session is left to Qt";
+
+    const auto restore = [](const char* name, const QByteArray& value) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    restore("QT_QPA_PLATFORM", platform);
+    restore("DISPLAY", display);
+    restore("WAYLAND_DISPLAY", wayland);
 }
