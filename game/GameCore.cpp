@@ -77,12 +77,11 @@ bool GameCore::FoodBlockHitsBody()
     return hit;
 }
 
-// Looks through every food position, row by row from the last one drawn,
-// for a block clear of the tested body.
+// Looks through every food position for a block clear of the tested body:
+// row by row from the last position drawn, round to the first row after the
+// last. A table of covered-pixel sums answers each block at once.
 bool GameCore::FindFreeFoodPosition()
 {
-    // Row by row from the last position drawn, round to the first row after
-    // the last. A table of covered-pixel sums answers each block at once.
     SyncOccupancy();
     m_occupancy.PrepareBlockSearch(kFoodXMin, kFoodYMin, kFoodXRange, kFoodYRange, kFoodSize);
     int col = 0, row = 0;
