@@ -58,10 +58,12 @@ set(CPACK_STRIP_FILES ON)
 # The libraries the program links, with their versions, come from
 # dpkg-shlibdeps (package dpkg-dev). What Qt and the program load at run time
 # is named here: the xcb platform plugin comes with libqt6gui6 (linked), the
-# Wayland one with qt6-wayland, the dialog font with fonts-dejavu-core, and
-# the event sounds that libcanberra plays with sound-theme-freedesktop.
+# Wayland one with qt6-wayland, the dialog font with fonts-dejavu-core and its
+# condensed face, which the dialog layout is measured in, with
+# fonts-dejavu-extra, and the event sounds that libcanberra plays with
+# sound-theme-freedesktop.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, sound-theme-freedesktop")
 include(CPack)
 
