@@ -71,19 +71,17 @@ private:
         for (int i = 0; i < m_dirtyCount; ++i) {
             Box& b = m_dirty[i];
             if (left <= b.right + 1 && right >= b.left - 1 && top <= b.bottom + 1 && bottom >= b.top - 1) {
-                if (left < b.left) b.left = left;
-                if (right > b.right) b.right = right;
-                if (top < b.top) b.top = top;
-                if (bottom > b.bottom) b.bottom = bottom;
+                Grow(b, left, top, right, bottom);
                 return;
             }
         }
-        if (m_dirtyCount < kMaxDirtyBoxes) {
+        if (m_dirtyCount < kMaxDirtyBoxes)
             m_dirty[m_dirtyCount++] = Box{left, top, right, bottom};
-            return;
-        }
-        // Too many boxes: the last one grows to take this area in.
-        Box& b = m_dirty[kMaxDirtyBoxes - 1];
+        else
+            Grow(m_dirty[kMaxDirtyBoxes - 1], left, top, right, bottom);   // too many: the last takes it in
+    }
+    static void Grow(Box& b, int left, int top, int right, int bottom)
+    {
         if (left < b.left) b.left = left;
         if (right > b.right) b.right = right;
         if (top < b.top) b.top = top;
