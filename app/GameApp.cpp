@@ -17,7 +17,7 @@ bool CGameApp::InitInstance()
 void CGameApp::OnHelp()
 {
     platform::MessageBox(
-        platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,
+        platform::MainWindow(),
         QStringLiteral(
             "Quillware Coilrunner\n\n"
             "Start a game with \"Start!\" or File > Start game.\n\n"

@@ -60,7 +60,7 @@ void CHighScoreDlg::LoadHighScores()
     // A file that cannot be opened or read is no tampering: the player is
     // told why, and the defaults stand in for it.
     if (read < 0) {
-        platform::MessageBox(platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,
+        platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores in \"%1\" cannot be read: %2")
                                  .arg(QString::fromLatin1(kFileName), why),
                              platform::MB_ICONEXCLAMATION);
@@ -71,7 +71,7 @@ void CHighScoreDlg::LoadHighScores()
     const ParseResult result = ParseHighScores(m_fileBuffer.data(), static_cast<std::size_t>(read), m_names, m_scores);
     if (result.Matches())
         return;
-    platform::MessageBox(platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,
+    platform::MessageBox(platform::MainWindow(),
                          QString::asprintf("Manipulation recognized! h=%d  i=%d", result.stored, result.computed));
     DefaultTable(m_names, m_scores);
 }
@@ -90,7 +90,7 @@ bool CHighScoreDlg::SaveHighScores()
     else
         file.cancelWriting();
     if (!ok)
-        platform::MessageBox(platform::MainDialog() ? platform::MainDialog()->Window() : nullptr,
+        platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores could not be saved to \"%1\": %2")
                                  .arg(QString::fromLatin1(kFileName), file.errorString()),
                              platform::MB_ICONEXCLAMATION);

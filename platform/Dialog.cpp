@@ -197,6 +197,7 @@ QString GetWindowText(const QWidget* control)
 
 void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
 Dialog* MainDialog() { return g_mainDialog; }
+QWidget* MainWindow() { return g_mainDialog ? g_mainDialog->Window() : nullptr; }
 
 unsigned VirtualKeyOf(int key)
 {

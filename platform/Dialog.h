@@ -148,6 +148,9 @@ private:
 // dialog and of message boxes.
 void SetMainDialog(Dialog* dialog);
 Dialog* MainDialog();
+// The main dialog's window, the owner of the application's message boxes;
+// nullptr while there is none.
+QWidget* MainWindow();
 
 // The text a control shows: an edit box's contents, a static's or a button's text.
 QString GetWindowText(const QWidget* control);
