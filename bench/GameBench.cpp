@@ -36,16 +36,42 @@ double ThreadSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// Median and slowest of the samples, in microseconds, as counters.
-void ReportSamples(benchmark::State& state, std::vector<double>& samples)
-{
-    if (samples.empty())
-        return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_us"] = samples[samples.size() / 2] * 1e6;
-    state.counters["p99_us"] = samples[samples.size() * 99 / 100] * 1e6;
-    state.counters["max_us"] = samples.back() * 1e6;
-}
+// The times of the calls of one benchmark: each call's wall time becomes the
+// iteration time and a sample, and the most CPU time one call took is kept.
+class Timings {
+public:
+    Timings() { m_samples.reserve(1 << 20); }
+
+    template <class F>
+    void Time(benchmark::State& state, F&& call)
+    {
+        const double c0 = ThreadSeconds();
+        const auto t0 = Clock::now();
+        call();
+        const auto t1 = Clock::now();
+        m_maxCpu = std::max(m_maxCpu, ThreadSeconds() - c0);
+        state.SetIterationTime(Seconds(t0, t1));
+        if (m_samples.size() < m_samples.capacity())
+            m_samples.push_back(Seconds(t0, t1));
+    }
+
+    // Median, p99 and slowest call, and the most CPU time, in microseconds,
+    // as counters.
+    void Report(benchmark::State& state)
+    {
+        state.counters["max_cpu_us"] = m_maxCpu * 1e6;
+        if (m_samples.empty())
+            return;
+        std::sort(m_samples.begin(), m_samples.end());
+        state.counters["median_us"] = m_samples[m_samples.size() / 2] * 1e6;
+        state.counters["p99_us"] = m_samples[m_samples.size() * 99 / 100] * 1e6;
+        state.counters["max_us"] = m_samples.back() * 1e6;
+    }
+
+private:
+    std::vector<double> m_samples;
+    double m_maxCpu = 0;
+};
 
 // The state of a game that one tick changes, to run the same tick again.
 struct Snapshot {
@@ -91,27 +117,17 @@ void BM_TickWithoutEating(benchmark::State& state)
         return;
     }
     const int score = g.m_nScore;
-    std::vector<double> samples;
-    samples.reserve(1 << 20);
-    double maxCpu = 0;
+    Timings timings;
     for (auto _ : state) {
         g.keyDirection = circuit::Steer(g.m_nHeadX, g.m_nHeadY, g.m_nDir);
         circuit::FoodAway(g);
-        const double c0 = ThreadSeconds();
-        const auto t0 = Clock::now();
-        g.Tick();
-        const auto t1 = Clock::now();
-        maxCpu = std::max(maxCpu, ThreadSeconds() - c0);
-        state.SetIterationTime(Seconds(t0, t1));
-        if (samples.size() < samples.capacity())
-            samples.push_back(Seconds(t0, t1));
+        timings.Time(state, [&] { g.Tick(); });
     }
-    state.counters["max_cpu_us"] = maxCpu * 1e6;
     if (g.gameOvers != 0 || g.m_nScore != score)
         state.SkipWithError("the snake ate or died");
     state.counters["lines"] = static_cast<double>(g.m_body.GetSize() / 3);
     state.counters["tested_lines"] = static_cast<double>(g.BodyOccupancy().CoveredLines());
-    ReportSamples(state, samples);
+    timings.Report(state);
 }
 
 // A tick that eats: score, period, erasing and placing the food, eleven
@@ -135,16 +151,9 @@ void BM_TickEating(benchmark::State& state)
     circuit::FoodAhead(g);
     const Snapshot start(g);
     start.Restore(g);
-    std::vector<double> samples;
-    double maxCpu = 0;
+    Timings timings;
     for (auto _ : state) {
-        const double c0 = ThreadSeconds();
-        const auto t0 = Clock::now();
-        g.Tick();
-        const auto t1 = Clock::now();
-        maxCpu = std::max(maxCpu, ThreadSeconds() - c0);
-        state.SetIterationTime(Seconds(t0, t1));
-        samples.push_back(Seconds(t0, t1));
+        timings.Time(state, [&] { g.Tick(); });
         if (g.m_nScore != start.score + 10 || g.gameOvers != 0) {
             state.SkipWithError("the tick did not eat");
             return;
@@ -152,8 +161,7 @@ void BM_TickEating(benchmark::State& state)
         start.Restore(g);
     }
     state.counters["lines"] = static_cast<double>(start.body.GetSize() / 3);
-    state.counters["max_cpu_us"] = maxCpu * 1e6;
-    ReportSamples(state, samples);
+    timings.Report(state);
 }
 
 // One whole game along the circuit, eating every fourth tick from the start
@@ -255,23 +263,16 @@ void BM_PlaceFood(benchmark::State& state)
     }
     g.m_nTestedEntries = static_cast<std::int32_t>(g.m_body.GetSize());
     g.HitsBody();   // counts the body before the timing starts
-    std::vector<double> samples;
+    Timings timings;
     int found = 0;
-    double maxCpu = 0;
     for (auto _ : state) {
-        const double c0 = ThreadSeconds();
-        const auto t0 = Clock::now();
-        g.PlaceFood();
-        const auto t1 = Clock::now();
-        maxCpu = std::max(maxCpu, ThreadSeconds() - c0);
-        state.SetIterationTime(Seconds(t0, t1));
-        samples.push_back(Seconds(t0, t1));
+        timings.Time(state, [&] { g.PlaceFood(); });
         found += g.HasFood() ? 1 : 0;
     }
     state.counters["lines"] = static_cast<double>(g.m_body.GetSize() / 3);
-    state.counters["max_cpu_us"] = maxCpu * 1e6;
-    state.counters["found_share"] = samples.empty() ? 0.0 : static_cast<double>(found) / static_cast<double>(samples.size());
-    ReportSamples(state, samples);
+    state.counters["found_share"] =
+        state.iterations() == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(state.iterations());
+    timings.Report(state);
 }
 
 void BM_PaintPlayfield(benchmark::State& state)
