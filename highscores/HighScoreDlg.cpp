@@ -4,10 +4,10 @@
 #include "res/Templates.h"
 #include "res/resource.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "platform/FileStore.h"
+
 #include <QString>
+#include <algorithm>
 
 using namespace highscores;
 
@@ -44,31 +44,24 @@ void CHighScoreDlg::DoDataExchange(platform::DataExchange& dx)
 
 void CHighScoreDlg::LoadHighScores()
 {
-    QFile file(QString::fromLatin1(kFileName));
-    if (!file.exists()) {
+    const platform::ReadResult file = platform::ReadFileStart(kFileName, m_fileBuffer.size());
+    if (file.status == platform::ReadResult::Missing) {
         DefaultTable(m_names, m_scores);
         return;
     }
-    const bool isFile = QFileInfo(file).isFile();
-    qint64 read = -1;
-    QString why = QStringLiteral("it is not a file");
-    if (isFile && file.open(QIODevice::ReadOnly))
-        read = file.read(m_fileBuffer.data(), static_cast<qint64>(m_fileBuffer.size()));
-    if (isFile)
-        why = file.errorString();
-    file.close();
     // A file that cannot be opened or read is no tampering: the player is
     // told why, and the defaults stand in for it.
-    if (read < 0) {
+    if (file.status == platform::ReadResult::Failed) {
         platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores in \"%1\" cannot be read: %2")
-                                 .arg(QString::fromLatin1(kFileName), why),
+                                 .arg(QString::fromLatin1(kFileName), file.reason),
                              platform::MB_ICONEXCLAMATION);
         DefaultTable(m_names, m_scores);
         return;
     }
 
-    const ParseResult result = ParseHighScores(m_fileBuffer.data(), static_cast<std::size_t>(read), m_names, m_scores);
+    std::copy(file.bytes.begin(), file.bytes.end(), m_fileBuffer.begin());
+    const ParseResult result = ParseHighScores(m_fileBuffer.data(), file.bytes.size(), m_names, m_scores);
     if (result.Matches())
         return;
     platform::MessageBox(platform::MainWindow(),
@@ -79,22 +72,13 @@ void CHighScoreDlg::LoadHighScores()
 bool CHighScoreDlg::SaveHighScores()
 {
     const std::string bytes = FormatHighScores(m_names, m_scores);
-    // The new contents go to a temporary file that replaces the old one only
-    // when complete: an interrupted save leaves the old file whole.
-    QSaveFile file(QString::fromLatin1(kFileName));
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok)
+    const platform::FileResult saved = platform::ReplaceFileContents(kFileName, bytes);
+    if (!saved.ok)
         platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores could not be saved to \"%1\": %2")
-                                 .arg(QString::fromLatin1(kFileName), file.errorString()),
+                                 .arg(QString::fromLatin1(kFileName), saved.reason),
                              platform::MB_ICONEXCLAMATION);
-    return ok;
+    return saved.ok;
 }
 
 void CHighScoreDlg::InsertScore(std::uint32_t score)

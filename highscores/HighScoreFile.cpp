@@ -32,11 +32,17 @@ std::int32_t ReadNumericField(const char* data, std::size_t size, std::size_t po
     return value;
 }
 
-void AppendNumericField(std::string& out, std::int64_t value)
+std::int32_t FieldValue(std::int64_t value)
 {
     std::int64_t v = value % 100000;
     if (v < 0)
         v += 100000;
+    return static_cast<std::int32_t>(v);
+}
+
+void AppendNumericField(std::string& out, std::int64_t value)
+{
+    std::int32_t v = FieldValue(value);
     char digits[6];
     for (int k = 4; k >= 0; --k) {
         digits[k] = static_cast<char>('0' + v % 10);

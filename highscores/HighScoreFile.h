@@ -28,14 +28,19 @@ int LetterWeight(std::string_view name);
 // place, any other byte (or a byte past the end) counts 0.
 std::int32_t ReadNumericField(const char* data, std::size_t size, std::size_t pos);
 
-// Writes a value as five zero-padded digits. A value outside 0 to 99999
-// does not fit; it is written as its remainder modulo 100000.
+// The value a numeric field holds for `value`: a value outside 0 to 99999
+// does not fit, and the field holds its remainder modulo 100000.
+std::int32_t FieldValue(std::int64_t value);
+
+// Writes FieldValue(value) as five zero-padded digits.
 void AppendNumericField(std::string& out, std::int64_t value);
 
 struct ParseResult {
     std::int32_t stored = 0;     // h: the checksum field of the file
     std::int32_t computed = 0;   // i: the checksum of the names and scores read
-    bool Matches() const { return stored == computed; }
+    // The field holds the checksum as written, modulo 100000 where it does
+    // not fit five digits, so that every table written reads back.
+    bool Matches() const { return stored == FieldValue(computed); }
 };
 
 // Reads ten records and the checksum field from what was read of the file

@@ -143,6 +143,30 @@ TEST_F(HighScoreFileTest, TildeInANameIsWrittenAsAHyphen)
     EXPECT_EQ(loaded.m_names[3], Padded("a-b"));
 }
 
+// Every table the game writes, it reads back as written, also when the
+// checksum does not fit the five-digit field: over 99999 (only scores from
+// a hand-made file get there) or below 0 (scores and weights under 90).
+TEST_F(HighScoreFileTest, TablesWhoseChecksumDoesNotFitFiveDigitsReadBack)
+{
+    const struct { const char* what; const char* name; std::uint32_t score; } cases[] = {
+        {"over 99999", "Sam", 99999},   // 10 x (4 + 99999) - 90
+        {"exactly 100000", "Q", 10009}, // 10 x 10009 - 90
+        {"below 0", "   ", 0},          // -90
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        table.m_names.assign(10, c.name);
+        table.m_scores.assign(10, c.score);
+        ASSERT_TRUE(table.SaveHighScores());
+        CHighScoreDlg loaded;
+        loaded.LoadHighScores();
+        EXPECT_TRUE(modal.messages.empty()) << (modal.messages.empty() ? "" : modal.messages[0].toStdString());
+        modal.messages.clear();
+        EXPECT_EQ(loaded.m_names, std::vector<std::string>(10, Padded(c.name)));
+        EXPECT_EQ(loaded.m_scores, table.m_scores);
+    }
+}
+
 TEST(HighScoreFormat, LetterWeights)
 {
     const struct { const char* name; int weight; } cases[] = {

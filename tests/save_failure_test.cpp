@@ -12,22 +12,26 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace testing_support;
 
 namespace {
 
-// Admits 5000 for "Ada" into the default table while the file cannot be
-// written. Returns what went wrong, or "" when the failure was handled.
-std::string AdmitWhileSavingFails()
+// Admits 5000 for "Ada" into `table` (the default table) while the file
+// cannot be written. Returns what went wrong, or "" when the failure was
+// handled: one message naming the file and `reason` (when given), the entry
+// kept in memory, and a second save failing the same way.
+std::string AdmitWhileSavingFails(CHighScoreDlg& table, const char* reason = nullptr)
 {
-    CHighScoreDlg table;
     highscores::DefaultTable(table.m_names, table.m_scores);
     ScriptedModal modal;
     modal.onDialog = [](platform::Dialog& dialog) {
@@ -42,6 +46,8 @@ std::string AdmitWhileSavingFails()
     const QString& text = modal.messages[0];
     if (!text.contains(QStringLiteral("could not be saved")) || !text.contains(QStringLiteral("HiScores.ini")))
         return "unclear message: " + text.toStdString();
+    if (reason && !text.contains(QString::fromUtf8(reason)))
+        return "the message does not say \"" + std::string(reason) + "\": " + text.toStdString();
     // The entry stays admitted in memory, the rest moved down by one.
     if (table.m_names.size() != 10 || table.m_scores.size() != 10)
         return "the table lost its ten entries";
@@ -53,7 +59,75 @@ std::string AdmitWhileSavingFails()
     // Saving again fails the same way and reports false.
     if (table.SaveHighScores())
         return "a second save claims success";
+    if (modal.messages.size() != 2)
+        return "the second failure was not reported";
     return "";
+}
+
+std::string AdmitWhileSavingFails(const char* reason = nullptr)
+{
+    CHighScoreDlg table;
+    return AdmitWhileSavingFails(table, reason);
+}
+
+// The file's bytes, or "" when it cannot be read.
+std::string FileBytes(const char* path)
+{
+    std::string bytes;
+    if (FILE* file = std::fopen(path, "rb")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// The names in the current folder other than the ones given: what a save
+// left behind.
+std::vector<std::string> LeftBehind(std::initializer_list<std::string> expected)
+{
+    std::vector<std::string> extra;
+    for (const QString& name : QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (std::find(expected.begin(), expected.end(), name.toStdString()) == expected.end())
+            extra.push_back(name.toStdString());
+    return extra;
+}
+
+// Runs `body` in a child process and turns what it said into the test's
+// verdict: nothing passes, a reason it cannot run here skips, anything else
+// fails with it.
+#define EXPECT_CHILD_PASSES(body)                                                    \
+    do {                                                                             \
+        const std::string said_ = reliability::RunInChildSaying(body);               \
+        if (reliability::IsCannotRunHere(said_))                                     \
+            GTEST_SKIP() << said_;                                                   \
+        EXPECT_EQ(said_, "");                                                        \
+    } while (0)
+
+// In a child process: makes the scratch folder closed to new files (mode
+// 555) for a process without root, runs `body` as such a process and opens
+// the folder again. Root would write there all the same, so a root child
+// gives up root first.
+std::string InClosedFolder(const ScratchFolder& folder, const std::function<std::string()>& body)
+{
+    const QByteArray path = folder.Path().toLocal8Bit();
+    if (chmod(path.constData(), 0555) != 0)
+        return "the folder cannot be closed";
+    std::string said;
+    if (reliability::RunningAsRoot() && !reliability::DropRoot()) {
+        said = reliability::CannotRunHere("running as root, and the child process cannot give up root");
+    } else if (FILE* probe = std::fopen("probe", "w")) {
+        std::fclose(probe);
+        said = "the folder is writable after all";
+    } else {
+        said = body();
+    }
+    // As nobody the folder's mode cannot be changed back: the parent's
+    // ScratchFolder removes it as root, or as its owner, all the same.
+    chmod(path.constData(), 0755);
+    return said;
 }
 
 std::string OldTable()
@@ -92,33 +166,9 @@ TEST(FailedSave, FolderNotWritable)
     ScratchFolder folder;
     const std::string old = OldTable();
     folder.Write(old);
-    const QByteArray path = folder.Path().toLocal8Bit();
-    ASSERT_EQ(chmod(path.constData(), 0555), 0);
-
-    // Root writes into a folder of mode 555 all the same: the save then runs
-    // in a child process that has given up root.
-    const bool asRoot = reliability::RunningAsRoot();
-    const int outcome = reliability::RunInChild([asRoot] {
-        if (asRoot && !reliability::DropRoot())
-            return 10;
-        if (FILE* probe = std::fopen("probe", "w")) {
-            std::fclose(probe);
-            return 11;   // the folder is writable after all
-        }
-        const std::string problem = AdmitWhileSavingFails();
-        if (!problem.empty()) {
-            std::fprintf(stderr, "%s\n", problem.c_str());
-            return 1;
-        }
-        return 0;
-    });
-    chmod(path.constData(), 0755);
-    if (outcome == 10)
-        GTEST_SKIP() << "running as root, and the child process cannot give up root here";
-    EXPECT_EQ(outcome, 0) << "1 see above, 11 folder writable";
+    EXPECT_CHILD_PASSES([&] { return InClosedFolder(folder, [] { return AdmitWhileSavingFails(); }); });
     EXPECT_EQ(folder.Read(), old) << "the old file was touched";
-    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
-        << "a failed save left a file behind";
+    EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
 }
 
 TEST(FailedSave, SavesOnceTheCauseIsGone)
@@ -137,6 +187,227 @@ TEST(FailedSave, SavesOnceTheCauseIsGone)
     EXPECT_EQ(folder.Read(), highscores::FormatHighScores(table.m_names, table.m_scores));
     EXPECT_EQ(table.m_names[3], "   ");
     EXPECT_EQ(table.m_scores[3], 70u);
+}
+
+// The disk is full: the temporary file can be made, but its bytes find no
+// room. A buffered writer only learns this when it hands the bytes on, and
+// must not replace the old file then.
+TEST(FailedSave, DiskFullKeepsTheOldFile)
+{
+    ScratchFolder folder;
+    const std::string old = OldTable();
+    EXPECT_CHILD_PASSES([&]() -> std::string {
+        if (!reliability::MountSmallDisk(folder.Path().toStdString(), "16k")) {
+            return reliability::CannotRunHere(std::string("no small filesystem can be mounted: ")
+                                              + std::strerror(errno));
+        }
+        folder.Write(old);
+        if (FileBytes("HiScores.ini") != old || !reliability::FillDisk("filler"))
+            return "the small disk could not be prepared";
+
+        CHighScoreDlg table;
+        const std::string problem = AdmitWhileSavingFails(table, std::strerror(ENOSPC));
+        if (!problem.empty())
+            return problem;
+        if (FileBytes("HiScores.ini") != old)
+            return "the old file changed: " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes now";
+        if (const auto extra = LeftBehind({"HiScores.ini", "filler"}); !extra.empty())
+            return "left behind: " + extra.front();
+
+        // Room again: the next save writes the table that was kept.
+        ScriptedModal modal;
+        if (unlink("filler") != 0 || !table.SaveHighScores() || !modal.messages.empty())
+            return "the save after freeing room failed";
+        if (FileBytes("HiScores.ini") != highscores::FormatHighScores(table.m_names, table.m_scores))
+            return "the save after freeing room wrote something else";
+        return std::string();
+    });
+}
+
+// The process may not write files past a size: every save fails, whether
+// the limit stops the first byte, one in the middle or the last of the 159
+// that the admitted table takes.
+TEST(FailedSave, FileSizeLimitKeepsTheOldFile)
+{
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{158}}) {
+        SCOPED_TRACE("limit " + std::to_string(limit) + " bytes");
+        ScratchFolder folder;
+        const std::string old = OldTable();
+        folder.Write(old);
+        EXPECT_CHILD_PASSES([&]() -> std::string {
+            if (!reliability::LimitFileSize(limit))
+                return "the limit could not be set";
+            CHighScoreDlg table;
+            const std::string problem = AdmitWhileSavingFails(table, std::strerror(EFBIG));
+            if (!problem.empty())
+                return problem;
+            if (FileBytes("HiScores.ini") != old)
+                return "the old file changed: " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes now";
+            if (const auto extra = LeftBehind({"HiScores.ini"}); !extra.empty())
+                return "left behind: " + extra.front();
+
+            ScriptedModal modal;
+            if (!reliability::LimitFileSize(RLIM_INFINITY) || !table.SaveHighScores() || !modal.messages.empty())
+                return "the save without the limit failed";
+            return std::string();
+        });
+    }
+}
+
+// Something under the file's name that is not a regular file is never
+// replaced, whether it stands there or a link leads to it.
+TEST(FailedSave, NeverReplacesWhatIsNotARegularFile)
+{
+    struct Case {
+        const char* what;
+        std::function<bool()> make;     // in the scratch folder
+        std::function<bool()> intact;   // still what it was
+    };
+    const auto isFifo = [](const char* path) {
+        struct stat st{};
+        return stat(path, &st) == 0 && S_ISFIFO(st.st_mode);
+    };
+    const auto linksTo = [](const char* target) {
+        char buffer[256] = {};
+        return readlink("HiScores.ini", buffer, sizeof buffer - 1) == static_cast<ssize_t>(std::strlen(target))
+            && std::strcmp(buffer, target) == 0;
+    };
+    const Case cases[] = {
+        {"a named pipe", [] { return mkfifo("HiScores.ini", 0644) == 0; },
+         [&] { return isFifo("HiScores.ini"); }},
+        {"a link to a named pipe",
+         [] { return mkfifo("pipe", 0644) == 0 && symlink("pipe", "HiScores.ini") == 0; },
+         [&] { return isFifo("pipe") && linksTo("pipe"); }},
+        {"a link to a folder",
+         [] { return mkdir("folder", 0755) == 0 && symlink("folder", "HiScores.ini") == 0; },
+         [&] { return QFileInfo(QStringLiteral("folder")).isDir() && linksTo("folder") && QDir(QStringLiteral("folder")).isEmpty(); }},
+        {"a link to nothing", [] { return symlink("nowhere", "HiScores.ini") == 0; },
+         [&] { return linksTo("nowhere") && !QFileInfo::exists(QStringLiteral("nowhere")); }},
+        // Root makes a device node of its own; anyone else links to the
+        // system's, which they could not replace anyway.
+        {"a link to a device node",
+         [] {
+             return reliability::RunningAsRoot()
+                 ? mknod("device", S_IFCHR | 0666, makedev(1, 3)) == 0 && symlink("device", "HiScores.ini") == 0
+                 : symlink("/dev/null", "HiScores.ini") == 0;
+         },
+         [&] {
+             const char* device = reliability::RunningAsRoot() ? "device" : "/dev/null";
+             struct stat st{};
+             return linksTo(device) && stat(device, &st) == 0 && S_ISCHR(st.st_mode);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        ASSERT_TRUE(c.make());
+        EXPECT_EQ(AdmitWhileSavingFails(), "");
+        EXPECT_TRUE(c.intact());
+        EXPECT_EQ(LeftBehind({"HiScores.ini", "pipe", "folder", "device"}), std::vector<std::string>());
+    }
+}
+
+// Players keep the file elsewhere through a link of their own: the save
+// goes to the file the link leads to, and the link stays.
+TEST(LinkedSave, WritesThroughTheLinkToARegularFile)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(QDir(folder.Path()).mkdir(QStringLiteral("kept")));
+    folder.Write(OldTable(), "kept/scores");
+    ASSERT_EQ(symlink("kept/scores", "HiScores.ini"), 0);
+
+    CHighScoreDlg table;
+    highscores::DefaultTable(table.m_names, table.m_scores);
+    ScriptedModal modal;
+    table.InsertScore(70);
+    EXPECT_TRUE(modal.messages.empty());
+    EXPECT_EQ(folder.Read("kept/scores"), highscores::FormatHighScores(table.m_names, table.m_scores));
+    EXPECT_TRUE(QFileInfo(QStringLiteral("HiScores.ini")).isSymLink());
+    EXPECT_EQ(LeftBehind({"HiScores.ini", "kept"}), std::vector<std::string>());
+    EXPECT_EQ(QDir(QStringLiteral("kept")).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("scores")});
+}
+
+// In a folder that everyone may write to and that keeps others' files
+// (sticky), a link made by another user is not followed: it could aim a
+// save run by root at any file of the system.
+TEST(LinkedSave, RefusesAnotherUsersLinkInASharedStickyFolder)
+{
+    if (!reliability::RunningAsRoot())
+        GTEST_SKIP() << "giving a link to another user needs root";
+    ScratchFolder secretFolder;
+    const std::string secret = "root only\n";
+    secretFolder.Write(secret, "secret");
+    const std::string secretPath = (secretFolder.Path() + QStringLiteral("/secret")).toStdString();
+    ASSERT_EQ(chmod(secretPath.c_str(), 0600), 0);
+
+    ScratchFolder shared;
+    ASSERT_EQ(chmod(".", 01777), 0);
+    ASSERT_EQ(symlink(secretPath.c_str(), "HiScores.ini"), 0);
+    ASSERT_EQ(lchown("HiScores.ini", reliability::kNobody, reliability::kNobody), 0);
+
+    EXPECT_EQ(AdmitWhileSavingFails(), "");
+    EXPECT_EQ(FileBytes(secretPath.c_str()), secret);
+    EXPECT_TRUE(QFileInfo(QStringLiteral("HiScores.ini")).isSymLink());
+    EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
+
+    // The same link made by the folder's owner is the owner's choice.
+    ASSERT_EQ(lchown("HiScores.ini", 0, 0), 0);
+    CHighScoreDlg table;
+    highscores::DefaultTable(table.m_names, table.m_scores);
+    ScriptedModal modal;
+    table.InsertScore(70);
+    EXPECT_TRUE(modal.messages.empty());
+    EXPECT_EQ(FileBytes(secretPath.c_str()), highscores::FormatHighScores(table.m_names, table.m_scores));
+}
+
+// A save keeps the mode of the file it replaces, and, run by root, its owner:
+// a game once run as root must not lock the owner out of the file.
+TEST(KeptAttributes, ModeAndOwnerSurviveASave)
+{
+    ScratchFolder folder;
+    folder.Write(OldTable());
+    ASSERT_EQ(chmod("HiScores.ini", 0640), 0);
+    const bool asRoot = reliability::RunningAsRoot();
+    if (asRoot) {
+        ASSERT_EQ(chown("HiScores.ini", reliability::kNobody, reliability::kNobody), 0);
+    }
+
+    CHighScoreDlg table;
+    highscores::DefaultTable(table.m_names, table.m_scores);
+    ScriptedModal modal;
+    table.InsertScore(70);
+    EXPECT_TRUE(modal.messages.empty());
+    struct stat st{};
+    ASSERT_EQ(stat("HiScores.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (asRoot) {
+        EXPECT_EQ(st.st_uid, reliability::kNobody);
+        EXPECT_EQ(st.st_gid, reliability::kNobody);
+    }
+    EXPECT_EQ(folder.Read(), highscores::FormatHighScores(table.m_names, table.m_scores));
+}
+
+// A folder where no new file may be made, holding a file that may be
+// written: the save writes the file in place rather than lose the score.
+TEST(InPlaceSave, FolderClosedToNewFilesButFileWritable)
+{
+    ScratchFolder folder;
+    folder.Write(OldTable());
+    ASSERT_EQ(chmod("HiScores.ini", 0666), 0);
+    EXPECT_CHILD_PASSES([&] {
+        return InClosedFolder(folder, []() -> std::string {
+            CHighScoreDlg table;
+            highscores::DefaultTable(table.m_names, table.m_scores);
+            ScriptedModal modal;
+            table.InsertScore(70);
+            if (!modal.messages.empty())
+                return "message: " + modal.messages[0].toStdString();
+            if (FileBytes("HiScores.ini") != highscores::FormatHighScores(table.m_names, table.m_scores))
+                return "the file does not hold the new table";
+            return "";
+        });
+    });
+    EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
 }
 
 // A child saves two tables by turns as fast as it can; it is killed at
