@@ -5,12 +5,15 @@
 
 #include "highscores/HighScoreDlg.h"
 #include "reliability/ChildProcess.h"
+#include "reliability/StepFaults.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -252,4 +255,40 @@ TEST(MalformedHighScorePlace, FileThatFailsWhileBeingRead)
     ExpectDefaultTable(table);
     ASSERT_EQ(modal.messages.size(), 1u);
     EXPECT_FALSE(IsManipulationMessage(modal.messages[0])) << "a read error is no tampering";
+}
+
+// A read that fails at any step, also after the first bytes came in, is
+// reported as unreadable, never as tampering, and the defaults stand in.
+TEST(MalformedHighScorePlace, EveryStepOfALoadThatFailsIsReported)
+{
+    ScratchFolder folder;
+    const std::string bytes = Records() + "00510";
+    folder.Write(bytes);
+    std::vector<platform::FileStep> steps;
+    {
+        CHighScoreDlg table;
+        ScriptedModal modal;
+        reliability::StepFaults record;
+        table.LoadHighScores();
+        ASSERT_TRUE(modal.messages.empty());
+        steps = record.steps;
+    }
+    // The contents come in one read; a second finds the end.
+    ASSERT_GE(std::count(steps.begin(), steps.end(), platform::FileStep::Read), 2);
+    for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt)
+        for (const int error : reliability::DiskErrors()) {
+            SCOPED_TRACE(reliability::Describe(failAt, steps[failAt], error));
+            CHighScoreDlg table;
+            ScriptedModal modal;
+            {
+                reliability::StepFaults fault(failAt, error);
+                table.LoadHighScores();
+            }
+            ExpectTenSoundEntries(table);
+            ExpectDefaultTable(table);
+            ASSERT_EQ(modal.messages.size(), 1u);
+            EXPECT_TRUE(modal.messages[0].contains(QStringLiteral("cannot be read")));
+            EXPECT_TRUE(modal.messages[0].contains(QString::fromUtf8(std::strerror(error))));
+            EXPECT_EQ(folder.Read(), bytes);
+        }
 }

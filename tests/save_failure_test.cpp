@@ -5,6 +5,7 @@
 #include "highscores/HighScoreDlg.h"
 #include "highscores/HighScoreFile.h"
 #include "reliability/ChildProcess.h"
+#include "reliability/StepFaults.h"
 #include "res/resource.h"
 #include "support/TestSupport.h"
 
@@ -13,10 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -410,78 +409,267 @@ TEST(InPlaceSave, FolderClosedToNewFilesButFileWritable)
     EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
 }
 
-// A child saves two tables by turns as fast as it can; it is killed at
-// random moments. Whatever the moment, the file holds one table whole.
+// Admits 5000 for "Ada" into `table` (the default table) with a fault
+// hook in place; the old table stands in the file. Returns what went wrong
+// with the file and the message, or "" when the failure was handled.
+// `replaced`: the failing step came after the new table took the file's
+// place, so the file holds the new table rather than the old.
+std::string FailOneStep(int failAt, int error, const std::string& old, bool& replaced)
+{
+    CHighScoreDlg table;
+    highscores::DefaultTable(table.m_names, table.m_scores);
+    ScriptedModal modal;
+    modal.onDialog = [](platform::Dialog& dialog) {
+        TypeInto(dialog, IDC_PLAYER_NAME, QStringLiteral("Ada"));
+        dialog.SendCommand(platform::IDOK);
+        return dialog.Result();
+    };
+    std::vector<platform::FileStep> steps;
+    {
+        reliability::StepFaults fault(failAt, error);
+        table.InsertScore(5000);
+        steps = fault.steps;
+    }
+    if (static_cast<int>(steps.size()) <= failAt)
+        return "the save took only " + std::to_string(steps.size()) + " steps";
+    const std::string where = reliability::Describe(failAt, steps[failAt], error) + ": ";
+    replaced = std::find(steps.begin(), steps.begin() + failAt, platform::FileStep::Replace) != steps.begin() + failAt;
+    const std::string fresh = highscores::FormatHighScores(table.m_names, table.m_scores);
+
+    if (modal.messages.size() != 1 || !modal.messages[0].contains(QStringLiteral("HiScores.ini"))
+        || !modal.messages[0].contains(QString::fromUtf8(std::strerror(error))))
+        return where + "expected one message naming the file and the error, got "
+            + (modal.messages.empty() ? std::string("none") : modal.messages[0].toStdString());
+    if (FileBytes("HiScores.ini") != (replaced ? fresh : old))
+        return where + "the file holds " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes of neither table";
+    if (const auto extra = LeftBehind({"HiScores.ini"}); !extra.empty())
+        return where + "left behind: " + extra.front();
+    if (table.m_names[0] != "Ada" || table.m_scores[0] != 5000)
+        return where + "the admitted entry is gone";
+    // The cause is gone: the next save writes the table that was kept.
+    if (!table.SaveHighScores() || modal.messages.size() != 1 || FileBytes("HiScores.ini") != fresh)
+        return where + "the next save did not write the table";
+    return "";
+}
+
+// Every step of a save that fails, with every error real disks give, leaves
+// the old file as it was (a failure after the replace, the new one), says
+// so, and keeps the score for the next save.
+TEST(FailedSave, EveryStepOfASaveFailsSafely)
+{
+    const std::string old = OldTable();
+    std::vector<platform::FileStep> steps;
+    {
+        ScratchFolder folder;
+        folder.Write(old);
+        CHighScoreDlg table;
+        highscores::DefaultTable(table.m_names, table.m_scores);
+        reliability::StepFaults record;
+        ASSERT_TRUE(table.SaveHighScores());
+        steps = record.steps;
+    }
+    ASSERT_GE(steps.size(), 8u);
+    for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt)
+        for (const int error : reliability::DiskErrors()) {
+            ScratchFolder folder;
+            folder.Write(old);
+            bool replaced = false;
+            EXPECT_EQ(FailOneStep(failAt, error, old, replaced), "");
+            EXPECT_EQ(replaced, steps[failAt] == platform::FileStep::SyncFolder)
+                << reliability::Describe(failAt, steps[failAt], error);
+        }
+}
+
+// The same for the rewrite in place, in a folder that takes no new file.
+TEST(InPlaceSave, EveryStepFailsSafely)
+{
+    ScratchFolder folder;
+    const std::string old = OldTable();
+    folder.Write(old);
+    ASSERT_EQ(chmod("HiScores.ini", 0666), 0);
+    EXPECT_CHILD_PASSES([&] {
+        return InClosedFolder(folder, [&]() -> std::string {
+            std::vector<platform::FileStep> steps;
+            {
+                CHighScoreDlg table;
+                highscores::DefaultTable(table.m_names, table.m_scores);
+                reliability::StepFaults record;
+                if (!table.SaveHighScores())
+                    return "the save in place failed";
+                steps = record.steps;
+            }
+            if (std::find(steps.begin(), steps.end(), platform::FileStep::OpenInPlace) == steps.end())
+                return "the save did not write in place";
+            for (int failAt = 0; failAt < static_cast<int>(steps.size()); ++failAt)
+                for (const int error : reliability::DiskErrors()) {
+                    if (FILE* file = std::fopen("HiScores.ini", "wb")) {
+                        const bool written = std::fwrite(old.data(), 1, old.size(), file) == old.size();
+                        if (std::fclose(file) != 0 || !written)
+                            return "the old table could not be put back";
+                    }
+                    bool replaced = false;
+                    if (std::string problem = FailOneStep(failAt, error, old, replaced); !problem.empty())
+                        return problem;
+                }
+            return "";
+        });
+    });
+}
+
+// A rewrite in place that stops part way, at a file-size limit: the file
+// already holds the first bytes of the new table, and gets its old bytes back.
+TEST(InPlaceSave, PartlyWrittenFileIsPutBack)
+{
+    ScratchFolder folder;
+    std::vector<std::string> names(10, "Quillware");
+    std::vector<std::uint32_t> scores = {100, 90, 80, 70, 60, 50, 40, 30, 20, 10};
+    const std::string old = highscores::FormatHighScores(names, scores);   // 165 bytes
+    folder.Write(old);
+    ASSERT_EQ(chmod("HiScores.ini", 0666), 0);
+    EXPECT_CHILD_PASSES([&] {
+        return InClosedFolder(folder, [&]() -> std::string {
+            // Read back, the names are 44 bytes long: the new table takes 515.
+            CHighScoreDlg table;
+            ScriptedModal modal;
+            table.LoadHighScores();
+            if (!reliability::LimitFileSize(300))
+                return "the limit could not be set";
+            const bool saved = table.SaveHighScores();
+            reliability::LimitFileSize(RLIM_INFINITY);
+            if (saved || modal.messages.size() != 1 || !modal.messages[0].contains(QString::fromUtf8(std::strerror(EFBIG))))
+                return "the failure was not reported";
+            if (FileBytes("HiScores.ini") != old)
+                return "the old bytes are not back: " + FileBytes("HiScores.ini").substr(0, 40) + "...";
+            return "";
+        });
+    });
+}
+
+// A child saves two tables by turns and is killed part way. It reports
+// every step of a save, and every save done, and waits before each step
+// until the test lets it go on, so the kills fall where the test chooses
+// whatever the machine's load: before each step of each kind of save and
+// between saves (the file then holds exactly the table of the last save
+// that reached its replace), and, letting the child run on, during each
+// step (one table or the other). Whatever the moment, the file holds one
+// table whole.
 TEST(InterruptedSave, FileIsAlwaysTheOldOrTheNewTable)
 {
     ScratchFolder folder;
     CHighScoreDlg table;
     highscores::DefaultTable(table.m_names, table.m_scores);
-    std::vector<std::string> namesA = table.m_names, namesB(10, std::string(44, 'k'));
-    std::vector<std::uint32_t> scoresA = table.m_scores, scoresB(10, 4242);
-
-    ScriptedModal modal;
-    auto save = [&](const std::vector<std::string>& names, const std::vector<std::uint32_t>& scores) {
-        table.m_names = names;
-        table.m_scores = scores;
-        return table.SaveHighScores();
-    };
-    ASSERT_TRUE(save(namesB, scoresB));
-    const std::string bytesB = folder.Read();
-    const auto started = std::chrono::steady_clock::now();
-    constexpr int kTimed = 20;
-    for (int n = 0; n < kTimed; ++n)
-        ASSERT_TRUE(save(namesA, scoresA));
-    const std::string bytesA = folder.Read();
-    ASSERT_NE(bytesA, bytesB);
+    const std::vector<std::string> namesA = table.m_names, namesB(10, std::string(44, 'k'));
+    const std::vector<std::uint32_t> scoresA = table.m_scores, scoresB(10, 4242);
+    const std::string bytesA = highscores::FormatHighScores(namesA, scoresA);
+    const std::string bytesB = highscores::FormatHighScores(namesB, scoresB);
     ASSERT_EQ(bytesB.size(), 515u);
-    const auto perSave = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
-        / kTimed;
+    constexpr unsigned char kSaveDone = 0xFF;
 
-    // Kill moments spread over several saves.
-    std::mt19937 random(20261209);
-    std::uniform_int_distribution<long> delay(0, std::max<long>(200, 4 * perSave.count()));
+    // The events of one save of each kind, and one "save done" after each.
+    std::vector<unsigned char> cycle;
+    {
+        folder.Write(bytesA);
+        ScriptedModal modal;
+        for (const auto* names : {&namesB, &namesA}) {
+            reliability::StepFaults record;
+            table.m_names = *names;
+            table.m_scores = names == &namesB ? scoresB : scoresA;
+            ASSERT_TRUE(table.SaveHighScores());
+            for (const platform::FileStep step : record.steps)
+                cycle.push_back(static_cast<unsigned char>(step));
+            cycle.push_back(kSaveDone);
+        }
+    }
+    const auto replace = static_cast<unsigned char>(platform::FileStep::Replace);
+    ASSERT_EQ(std::count(cycle.begin(), cycle.end(), replace), 2);
+    // The first replace of the cycle is table B's, the second table A's.
+    const std::size_t replaceOfB = std::find(cycle.begin(), cycle.end(), replace) - cycle.begin();
+
     int sawOld = 0, sawNew = 0;
-    constexpr int kRounds = 150;
-    for (int round = 0; round < kRounds; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(ready[0]);
-            const char go = 1;
-            if (write(ready[1], &go, 1) != 1)
-                _exit(1);
-            for (;;) {
-                save(namesB, scoresB);
-                save(namesA, scoresA);
+    // Two rounds through the cycle and a bit: kills in the first save of
+    // the child, and in later ones after a whole pair of saves.
+    const int events = static_cast<int>(cycle.size()) * 2 + 3;
+    for (const bool runOn : {false, true})
+        for (int killAt = 0; killAt < events; ++killAt) {
+            SCOPED_TRACE(std::string(runOn ? "during" : "before") + " event " + std::to_string(killAt));
+            // A killed save leaves its temporary file behind; a fresh
+            // round starts without them, so its steps are the recorded ones.
+            for (const std::string& name : LeftBehind({"HiScores.ini"}))
+                ASSERT_EQ(unlink(name.c_str()), 0);
+            folder.Write(bytesA);
+            int report[2], go[2];
+            ASSERT_EQ(pipe(report), 0);
+            ASSERT_EQ(pipe(go), 0);
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                close(report[0]);
+                close(go[1]);
+                const auto tell = [&](unsigned char event) {
+                    char answer = 0;
+                    if (write(report[1], &event, 1) != 1 || read(go[0], &answer, 1) != 1)
+                        _exit(0);   // the test is gone
+                };
+                platform::SetFileStepHook([&](platform::FileStep step) {
+                    tell(static_cast<unsigned char>(step));
+                    return 0;
+                });
+                ScriptedModal modal;
+                for (;;) {
+                    table.m_names = namesB;
+                    table.m_scores = scoresB;
+                    if (!table.SaveHighScores())
+                        _exit(3);
+                    tell(kSaveDone);
+                    table.m_names = namesA;
+                    table.m_scores = scoresA;
+                    if (!table.SaveHighScores())
+                        _exit(3);
+                    tell(kSaveDone);
+                }
+            }
+            close(report[1]);
+            close(go[0]);
+            // Let the child through `killAt` events; at the next it waits
+            // (or, running on, has been let through and runs).
+            const std::string* expected = &bytesA;
+            bool inOrder = true;
+            for (int event = 0; event <= killAt; ++event) {
+                unsigned char seen = 0;
+                if (read(report[0], &seen, 1) != 1 || seen != cycle[event % cycle.size()]) {
+                    inOrder = false;
+                    break;
+                }
+                if (event == killAt && !runOn)
+                    break;
+                const char answer = 1;
+                if (write(go[1], &answer, 1) != 1) {
+                    inOrder = false;
+                    break;
+                }
+                if (seen == replace)
+                    expected = event % cycle.size() == replaceOfB ? &bytesB : &bytesA;
+            }
+            kill(pid, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            close(report[0]);
+            close(go[1]);
+            ASSERT_TRUE(inOrder) << "the child's saves took other steps than the recorded ones";
+            ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself";
+
+            const std::string bytes = folder.Read();
+            if (bytes == bytesA)
+                ++sawOld;
+            else if (bytes == bytesB)
+                ++sawNew;
+            else
+                ADD_FAILURE() << "the file holds " << bytes.size() << " bytes of neither table";
+            // Stopped before a step, the file is exactly as the last replace left it.
+            if (!runOn) {
+                EXPECT_EQ(bytes == bytesB ? "B" : "A", expected == &bytesB ? "B" : "A");
             }
         }
-        close(ready[1]);
-        char go = 0;
-        const bool started = read(ready[0], &go, 1) == 1;
-        close(ready[0]);
-        if (started)
-            usleep(static_cast<useconds_t>(delay(random)));
-        kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(started);
-        ASSERT_TRUE(WIFSIGNALED(status));
-
-        const std::string bytes = folder.Read();
-        if (bytes == bytesA)
-            ++sawOld;
-        else if (bytes == bytesB)
-            ++sawNew;
-        else
-            FAIL() << "round " << round << ": the file holds " << bytes.size() << " bytes of neither table";
-    }
-    EXPECT_TRUE(modal.messages.empty());
-    std::printf("[          ] one save takes %lld us; killed %d times: %d old, %d new\n",
-                static_cast<long long>(perSave.count()), kRounds, sawOld, sawNew);
-    // The kills fell both between and within the two kinds of save.
     EXPECT_GT(sawOld, 0);
     EXPECT_GT(sawNew, 0);
 }
