@@ -18,6 +18,9 @@ bool WriteSeed(const std::string& folder, const char* name, const std::string& b
 {
     std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // The stream holds the bytes until it is closed: only then does an
+    // error of the write show.
+    out.close();
     return static_cast<bool>(out);
 }
 

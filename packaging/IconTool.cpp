@@ -14,8 +14,10 @@
 //
 // Usage: coilrunner_icons <output folder> <app id>
 
+#include "platform/FileStore.h"
 #include "res/Icon.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QString>
@@ -43,9 +45,19 @@ int main(int argc, char* argv[])
     for (const auto& [size, image] : sizes) {
         const QString folder = QStringLiteral("%1/hicolor/%2x%2/apps").arg(out).arg(size);
         const QString file = QStringLiteral("%1/%2.png").arg(folder, appId);
+        // Encoded in memory and written with every step checked: a file
+        // written through the toolkit reports a late write error nowhere.
+        QByteArray png;
+        QBuffer buffer(&png);
         if (image.width() != size || image.height() != size || !QDir().mkpath(folder)
-            || !image.save(file, "PNG")) {
-            std::fprintf(stderr, "coilrunner_icons: cannot write %s\n", qPrintable(file));
+            || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+            std::fprintf(stderr, "coilrunner_icons: cannot make %s\n", qPrintable(file));
+            return 1;
+        }
+        const platform::FileResult written =
+            platform::ReplaceFileContents(file.toLocal8Bit().constData(), std::string_view(png.constData(), png.size()));
+        if (!written.ok) {
+            std::fprintf(stderr, "coilrunner_icons: cannot write %s: %s\n", qPrintable(file), qPrintable(written.reason));
             return 1;
         }
     }

@@ -111,14 +111,33 @@ struct Target {
     struct stat info {};
 };
 
-// Follows the name from the current folder, link by link, to the regular
+// Makes `path`, seen from the target's folder, the target: the folder it
+// names is opened, and its last part becomes the name.
+bool Enter(Target& target, const std::string& path, FileStep step)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        target.name = path;
+        return true;
+    }
+    const std::string folderPath = slash == 0 ? std::string("/") : path.substr(0, slash);
+    Fd folder(Step(step, [&] {
+        return ::openat(target.folder.Get(), folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }));
+    if (folder.Get() < 0)
+        return false;
+    target.folder = std::move(folder);
+    target.name = slash + 1 < path.size() ? path.substr(slash + 1) : std::string(".");
+    return true;
+}
+
+// Follows the path from the current folder, link by link, to the regular
 // file a save may replace, or to the free name where it may make one.
-FileResult Resolve(const char* name, Target& target)
+FileResult Resolve(const char* path, Target& target)
 {
     target.folder = Fd(Step(FileStep::OpenFolder, [] { return ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (target.folder.Get() < 0)
+    if (target.folder.Get() < 0 || !Enter(target, path, FileStep::OpenFolder))
         return Failure(errno);
-    target.name = name;
     for (int links = 0;; ++links) {
         struct stat st {};
         if (Step(FileStep::Inspect, [&] {
@@ -157,20 +176,8 @@ FileResult Resolve(const char* name, Target& target)
             return Failure(errno);
         if (static_cast<std::size_t>(length) == sizeof buffer)
             return Failure(ENAMETOOLONG);
-        const std::string link(buffer, static_cast<std::size_t>(length));
-        const std::size_t slash = link.rfind('/');
-        if (slash == std::string::npos) {
-            target.name = link;
-            continue;
-        }
-        const std::string folderPath = slash == 0 ? std::string("/") : link.substr(0, slash);
-        Fd next(Step(FileStep::Inspect, [&] {
-            return ::openat(target.folder.Get(), folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        }));
-        if (next.Get() < 0)
+        if (!Enter(target, std::string(buffer, static_cast<std::size_t>(length)), FileStep::Inspect))
             return errno == ENOENT ? Failure("it is a link to a file that does not exist") : Failure(errno);
-        target.folder = std::move(next);
-        target.name = slash + 1 < link.size() ? link.substr(slash + 1) : std::string(".");
     }
 }
 

@@ -17,8 +17,8 @@ struct FileResult {
     QString reason;   // why not, for the player: the system's words, or ours
 };
 
-// Replaces the whole contents of the file `name` (relative to the current
-// folder) with `bytes`. The new contents go to a temporary file beside it,
+// Replaces the whole contents of the file `name` (a path, relative to the
+// current folder or absolute) with `bytes`. The new contents go to a temporary file beside it,
 // which is written, synced to disk and closed, and then takes the file's
 // place; the old file's mode and, where the process may, its owner carry
 // over. Where the folder takes no new file but the file itself may be
@@ -37,7 +37,7 @@ struct ReadResult {
     QString reason;      // when Failed
 };
 
-// Reads at most `maxBytes` from the start of the regular file `name`.
+// Reads at most `maxBytes` from the start of the regular file `name` (a path).
 // Missing: there is no such file (or a link leads nowhere). Failed: it is
 // not a regular file, or it cannot be opened or read.
 ReadResult ReadFileStart(const char* name, std::size_t maxBytes);
