@@ -3,17 +3,102 @@
 #include "res/Icon.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
 #include <cstdio>
+#include <optional>
+
+namespace {
+
+// The toolkit's own options, which QApplication takes from the command line
+// itself (see coilrunner(6)): accepted here, left out of --help and handed on
+// untouched.
+struct ToolkitOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr ToolkitOption kToolkitOptions[] = {
+    {"platform", true},     {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true},       {"qwindowgeometry", true},    {"qwindowicon", true},
+    {"qwindowtitle", true}, {"session", true},            {"display", true},
+    {"geometry", true},     {"style", true},              {"stylesheet", true},
+    {"reverse", false},     {"widgetcount", false},
+};
+
+// Reads the command line before anything needs a display. Gives the exit
+// status when the program is to end at once (help, version, a bad option),
+// nothing when the game is to start; sets toolkitPicksDisplay when an option
+// tells the toolkit where to show the window.
+std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDisplay)
+{
+    QCommandLineParser parser;
+    // Qt's options are single words after one dash (-platform, -style).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Quillware Coilrunner, an arcade snake game. Steer the snake with the buttons or the\n"
+        "keys Q (up), A (down), N (left) and M (right) and eat the white blocks. The ten best\n"
+        "scores are kept in HiScores.ini in the current folder. See coilrunner(6)."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const ToolkitOption& option : kToolkitOptions) {
+        QCommandLineOption toolkit(QString::fromLatin1(option.name));
+        if (option.takesValue)
+            toolkit.setValueName(QStringLiteral("value"));
+        toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(toolkit);
+    }
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    if (!parser.parse(arguments))
+        error = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "coilrunner: %s Try 'coilrunner --help'.\n", qPrintable(error));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        // With no application object yet the parser cannot know the
+        // program's name and leaves a placeholder for it.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                        QStringLiteral("coilrunner"))),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::fputs("coilrunner " COILRUNNER_VERSION "\n"
+                   "Copyright (c) 2026 Quillware. Free software under the MIT licence.\n",
+                   stdout);
+        return 0;
+    }
+    toolkitPicksDisplay = parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    if (!platform::HasDisplay()) {
+    bool toolkitPicksDisplay = false;
+    if (const std::optional<int> status = ReadCommandLine(argc, argv, toolkitPicksDisplay))
+        return *status;
+    // Where an option names the platform or the X display, the toolkit looks
+    // there itself.
+    if (!toolkitPicksDisplay && !platform::HasDisplay()) {
         std::fputs("coilrunner: no display could be reached; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
                    stderr);
         return 1;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coilrunner"));
+    QApplication::setApplicationVersion(QStringLiteral(COILRUNNER_VERSION));
     // The application id names the installed .desktop file (and its icon): the
     // compositor matches the window to it on Wayland. On X11 the window class
     // comes from the application name, which the .desktop file repeats as

@@ -1,9 +1,13 @@
 # Installation as a desktop application, the Debian package, and the tests
 # that check both on the desktop side.
 #
-#   cmake --install build [--prefix /usr]   the program, its .desktop file,
-#                                           hicolor icons and AppStream metainfo
-#   cpack --config build/CPackConfig.cmake  coilrunner_<version>_<arch>.deb
+#   cmake --install build [--prefix /usr]   the program in bin/, its .desktop
+#                                           file, hicolor icons, AppStream
+#                                           metainfo, manual page, copyright
+#                                           and changelog
+#   cpack --config build/CPackConfig.cmake  coilrunner_<version>_<arch>.deb,
+#                                           the same with the program in
+#                                           /usr/games
 
 include(GNUInstallDirs)
 
@@ -33,9 +37,49 @@ add_custom_target(coilrunner_icon_files ALL DEPENDS ${COILRUNNER_ICON_FILES})
 configure_file(packaging/${COILRUNNER_APP_ID}.metainfo.xml.in
                ${CMAKE_CURRENT_BINARY_DIR}/${COILRUNNER_APP_ID}.metainfo.xml @ONLY)
 
-install(TARGETS coilrunner RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES packaging/${COILRUNNER_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The manual page and the changelog, compressed at build time as Debian wants
+# them: gzip -9n leaves the name and the time out, so the same text always
+# gives the same bytes.
+find_program(GZIP gzip REQUIRED)
+set(COILRUNNER_DOC_DIR ${CMAKE_CURRENT_BINARY_DIR}/doc)
+configure_file(packaging/coilrunner.6.in ${COILRUNNER_DOC_DIR}/coilrunner.6 @ONLY)
+set(COILRUNNER_DOC_FILES)
+foreach(source ${COILRUNNER_DOC_DIR}/coilrunner.6 ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog)
+  get_filename_component(name ${source} NAME)
+  set(copy ${COILRUNNER_DOC_DIR}/gz/${name})
+  add_custom_command(
+    OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+    COMMAND ${GZIP} -9nf ${copy}
+    DEPENDS ${source}
+    VERBATIM)
+  list(APPEND COILRUNNER_DOC_FILES ${copy}.gz)
+endforeach()
+add_custom_target(coilrunner_doc_files ALL DEPENDS ${COILRUNNER_DOC_FILES})
+set(COILRUNNER_MANUAL_PAGE ${COILRUNNER_DOC_DIR}/gz/coilrunner.6.gz)
+
+# Two places for the program from one build. cmake --install puts it in bin/
+# (component "program"); the Debian package takes the "debian" component,
+# which puts it in games/, /usr/games being where Debian keeps its games, and
+# every file of the default component. Each writes the .desktop file with
+# the Exec and TryExec of the program where it went.
+function(coilrunner_install_program component bindir)
+  install(TARGETS coilrunner RUNTIME DESTINATION ${bindir} COMPONENT ${component} ${ARGN})
+  install(CODE "
+    set(COILRUNNER_BINDIR [[${bindir}]])
+    set(COILRUNNER_DATADIR [[${CMAKE_INSTALL_DATADIR}]])
+    set(COILRUNNER_APP_ID [[${COILRUNNER_APP_ID}]])
+    set(COILRUNNER_DESKTOP_TEMPLATE [[${CMAKE_CURRENT_SOURCE_DIR}/packaging/${COILRUNNER_APP_ID}.desktop]])
+    set(COILRUNNER_STRIP [[${CMAKE_STRIP}]])
+    include([[${CMAKE_CURRENT_SOURCE_DIR}/cmake/InstallProgram.cmake]])"
+    COMPONENT ${component} ${ARGN})
+endfunction()
+coilrunner_install_program(program ${CMAKE_INSTALL_BINDIR})
+coilrunner_install_program(debian games EXCLUDE_FROM_ALL)
+
+install(FILES ${COILRUNNER_MANUAL_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES packaging/copyright ${COILRUNNER_DOC_DIR}/gz/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${COILRUNNER_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${COILRUNNER_ICON_DIR}/hicolor
@@ -43,6 +87,10 @@ install(DIRECTORY ${COILRUNNER_ICON_DIR}/hicolor
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
+# The default component's files and the program in games/, as above.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+    "${CMAKE_BINARY_DIR};coilrunner;Unspecified;/"
+    "${CMAKE_BINARY_DIR};coilrunner;debian;/")
 set(CPACK_PACKAGE_NAME coilrunner)
 set(CPACK_PACKAGE_VENDOR Quillware)
 set(CPACK_PACKAGE_CONTACT "Quillware <games@example.com>")
@@ -74,6 +122,24 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/install_test.sh
                    ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
   set_tests_properties(Desktop.InstalledFilesValidate PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+
+  # The Debian package, built by cpack, passes lintian with no error and no
+  # warning and installs the game in /usr/games. The sanitized build skips it.
+  add_test(NAME Package.DebianLintianClean
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/package_test.sh
+                   ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID}
+                   $<BOOL:${COILRUNNER_SANITIZE}>)
+  set_tests_properties(Package.DebianLintianClean PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+
+  # The manual page renders without warnings and agrees with --help and
+  # --version; the command line works with no display at all.
+  add_test(NAME Desktop.ManualPage
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/manpage_test.sh
+                   ${COILRUNNER_MANUAL_PAGE} $<TARGET_FILE:coilrunner>)
+  add_test(NAME Desktop.CommandLineWithoutDisplay
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/cmdline_test.sh
+                   $<TARGET_FILE:coilrunner> ${PROJECT_VERSION})
+  set_tests_properties(Desktop.ManualPage Desktop.CommandLineWithoutDisplay PROPERTIES TIMEOUT 120)
 
   # A whole game on a real X server, from the Start button to the file.
   add_test(NAME Desktop.EndToEndOnX

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch DESTDIR and checks what a desktop sees:
-# the .desktop file and the AppStream metainfo pass their validators, they
-# name each other and the icon, and every icon size is an exact whole-factor
-# enlargement of its art (no smoothed pixel anywhere).
+# Installs the build into a scratch prefix (with a space in its name) and
+# checks what a desktop sees: the .desktop file and the AppStream metainfo
+# pass their validators, they name each other and the icon, the menu entry
+# starts the program where it went, the manual page and the documents are in
+# place, and every icon size is an exact whole-factor enlargement of its art
+# (no smoothed pixel anywhere).
 #
 # Usage: install_test.sh <build folder> <app id>
 set -euo pipefail
@@ -21,12 +23,16 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/launcher.sh"
 
-DESTDIR=$scratch/root cmake --install "$build" --prefix /usr >"$scratch/install.log" \
+root="$scratch/my games"
+cmake --install "$build" --prefix "$root" >"$scratch/install.log" \
   || { cat "$scratch/install.log"; fail "cmake --install"; }
-root=$scratch/root/usr
 
 [ -x "$root/bin/coilrunner" ] || fail "the program is not installed at bin/coilrunner"
+for file in share/man/man6/coilrunner.6.gz share/doc/coilrunner/copyright share/doc/coilrunner/changelog.gz; do
+  [ -f "$root/$file" ] || fail "missing $file"
+done
 
 desktop=$root/share/applications/$app_id.desktop
 metainfo=$root/share/metainfo/$app_id.metainfo.xml
@@ -43,7 +49,7 @@ entry() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(entry Icon)" = "$app_id" ] || fail "Icon is '$(entry Icon)', not the app id"
 [ "$(entry Categories)" = "Game;ArcadeGame;" ] || fail "Categories are '$(entry Categories)'"
 [ -n "$(entry Keywords)" ] || fail "no Keywords"
-[ "$(entry Exec)" = coilrunner ] || fail "Exec is '$(entry Exec)'"
+check_launcher "" "$desktop" "$root/bin/coilrunner"
 grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" \
   || fail "the metainfo does not launch $app_id.desktop"
 grep -q '<screenshot type="default">' "$metainfo" || fail "the metainfo has no screenshot"
