@@ -35,9 +35,10 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDis
     // Qt's options are single words after one dash (-platform, -style).
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
-        "Quillware Coilrunner, an arcade snake game. Steer the snake with the buttons or the\n"
-        "keys Q (up), A (down), N (left) and M (right) and eat the white blocks. The ten best\n"
-        "scores are kept in HiScores.ini in the current folder. See coilrunner(6)."));
+        "Quillware Coilrunner, an arcade snake game. Steer the snake with the buttons\n"
+        "or the keys Q (up), A (down), N (left) and M (right) and eat the white blocks.\n"
+        "The ten best scores are kept in HiScores.ini in the current folder.\n"
+        "See coilrunner(6)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},

@@ -32,7 +32,7 @@ trap 'rm -rf "$scratch"' EXIT
 "$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
   || { cat "$scratch/cpack.log"; fail "cpack"; }
 debs=("$scratch"/out/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made ${#debs[@]} packages: ${debs[*]}"
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "not one .deb from cpack: ${debs[*]}"
 deb=${debs[0]}
 echo "== dpkg-deb -c $(basename "$deb")"
 dpkg-deb -c "$deb"
