@@ -1,4 +1,5 @@
 #include "platform/Dialog.h"
+#include "platform/Application.h"
 #include "platform/DialogUnits.h"
 #include "platform/Menu.h"
 
@@ -6,6 +7,7 @@
 #include <QButtonGroup>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -41,12 +43,70 @@ public:
     }
 };
 
-bool HasVisibleDefaultButton(const QWidget* window)
+bool IsReturnKey(const QKeyEvent* event)
 {
-    for (const QPushButton* button : window->findChildren<QPushButton*>())
+    return (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier)
+        || (event->key() == Qt::Key_Enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier);
+}
+
+// A push button of a dialog. The template decides which button is the
+// dialog's default: its "default push button", or none. Any push button is
+// the default while it holds the focus, and Return presses it then; when the
+// focus leaves, the template's default (if any) is the default again. Qt's
+// own "auto default" is off: it would make the first button the default of a
+// dialog that has none, and keep a button default after the focus left it.
+class DialogButton : public QPushButton {
+public:
+    DialogButton(const QString& text, QWidget* parent, bool templateDefault)
+        : QPushButton(text, parent), m_bTemplateDefault(templateDefault)
+    {
+        setAutoDefault(false);
+        setDefault(templateDefault);
+    }
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        if (event->reason() != Qt::PopupFocusReason)
+            MakeDefault(this);
+        QPushButton::focusInEvent(event);
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        if (event->reason() != Qt::PopupFocusReason)
+            MakeDefault(nullptr);
+        QPushButton::focusOutEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (IsReturnKey(event)) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+
+private:
+    // Makes `focused` the window's default button, or, with nullptr, the
+    // template's default push button again.
+    void MakeDefault(DialogButton* focused)
+    {
+        for (DialogButton* button : window()->findChildren<DialogButton*>())
+            button->setDefault(focused ? button == focused : button->m_bTemplateDefault);
+    }
+
+    const bool m_bTemplateDefault;
+};
+
+// The button Return presses when the focus is on no push button.
+QPushButton* DefaultButtonOf(const QWidget* window)
+{
+    for (QPushButton* button : window->findChildren<QPushButton*>())
         if (button->isDefault() && button->isVisible())
-            return true;
-    return false;
+            return button;
+    return nullptr;
 }
 
 // The Qt window behind a top-level dialog: hands the window's events to the
@@ -68,10 +128,16 @@ protected:
             m_owner.OnHelpInfo();
             return;
         }
-        // Return with no default button acts as the OK command.
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-            && !HasVisibleDefaultButton(this)) {
-            m_owner.OnCommand(IDOK);
+        // Return presses the default button; with none (the template has
+        // no default push button and the focus is on none), it is the OK
+        // command, as Escape is the Cancel command.
+        if (IsReturnKey(event)) {
+            if (QPushButton* button = DefaultButtonOf(this)) {
+                if (button->isEnabled())
+                    button->click();
+            } else {
+                m_owner.OnCommand(IDOK);
+            }
             return;
         }
         QDialog::keyPressEvent(event);
@@ -167,8 +233,8 @@ QString AccessibleNameOf(const DialogTemplate& dialog, const ControlTemplate& c)
         return {};
     case ControlKind::Icon:
         // The control shows the application icon.
-        if (!QGuiApplication::applicationDisplayName().isEmpty())
-            return QGuiApplication::applicationDisplayName();
+        if (!AppDisplayName().isEmpty())
+            return AppDisplayName();
         break;
     case ControlKind::Edit:
         if (const ControlTemplate* label = LabelOf(dialog.controls, c))
@@ -389,9 +455,7 @@ void Dialog::BuildControls()
         switch (c.kind) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
-            auto* button = new QPushButton(text, m_client);
-            button->setAutoDefault(true);
-            button->setDefault(c.kind == ControlKind::DefPushButton);
+            auto* button = new DialogButton(text, m_client, c.kind == ControlKind::DefPushButton);
             QObject::connect(button, &QPushButton::clicked, button, [this, id = c.id] { OnCommand(id); });
             widget = button;
             break;
