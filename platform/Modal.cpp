@@ -1,4 +1,5 @@
 #include "platform/Modal.h"
+#include "platform/Application.h"
 #include "platform/Dialog.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ int MessageBox(QWidget* owner, const QString& text, unsigned type)
 {
     if (g_hook)
         return g_hook->MessageBox(owner, text, type);
-    QMessageBox box(IconFor(type), QGuiApplication::applicationDisplayName(), text,
+    QMessageBox box(IconFor(type), AppDisplayName(), text,
                     QMessageBox::Ok, owner);
     box.exec();
     return IDOK;

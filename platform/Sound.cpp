@@ -1,4 +1,5 @@
 #include "platform/Sound.h"
+#include "platform/Application.h"
 #include "platform/Modal.h"
 
 #include <QApplication>
@@ -141,7 +142,7 @@ private:
     {
         if (!m_queue) {
             m_queue = new SoundQueue;
-            m_queue->appName = QGuiApplication::applicationDisplayName().toStdString();
+            m_queue->appName = AppDisplayName().toStdString();
             std::thread(PlayLoop, m_queue).detach();
         }
         return *m_queue;
