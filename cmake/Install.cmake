@@ -146,6 +146,12 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/e2e_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.EndToEndOnX PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 
+  # The game started 25 times in a row on an X server that starts over each
+  # time its last client leaves.
+  add_test(NAME Desktop.RepeatedStartsOnResettingX
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:coilrunner>)
+  set_tests_properties(Desktop.RepeatedStartsOnResettingX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
   # The HiDPI tests again with every window at twice the size.
   if(TARGET coilrunner_tests)
     add_test(NAME HiDpi.AtScaleFactor2

@@ -3,7 +3,11 @@
 #   start the game in a scratch folder whose HiScores.ini holds 0 at rank 10,
 #   click "Start!", find the grey playfield in a screenshot, let the snake run
 #   into the right wall, answer the game-over box, type a name, close the
-#   list, and compare HiScores.ini byte for byte.
+#   list, and compare HiScores.ini byte for byte; open the settings from the
+#   menu and the About box from the window menu (a right click), closing each
+#   with Return; then Return in the score box ends the program through OK.
+#   Every window's title, as the X server holds it, is its caption alone;
+#   every box is transient for the main window; no window offers maximise.
 # Every wait has a deadline; the game and the X server are stopped on exit.
 #
 # Usage: e2e_test.sh <path to coilrunner>
@@ -60,6 +64,37 @@ game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 window_or_end() { one_window main 'Quillware Coilrunner' || game_ended; }
 until_ok 30 window_or_end && ! game_ended \
   || fail "the main window did not appear: $(cat "$scratch/game.log")"
+
+# check_window <id> <title>: the title the X server holds is exactly the
+# caption (Qt appends the application's name unless told otherwise); a box is
+# transient for the main window, so the desktop keeps it over that window; and
+# the window offers no maximise: its minimum and maximum sizes are the same,
+# and its Motif hints leave out the maximise function and button.
+check_window() {
+  local id=$1 title=$2 props hints flags functions decorations
+  props=$(xprop -id "$id" _NET_WM_NAME WM_NAME WM_TRANSIENT_FOR _MOTIF_WM_HINTS WM_NORMAL_HINTS) \
+    || fail "cannot read the properties of \"$title\""
+  grep -qxF "_NET_WM_NAME(UTF8_STRING) = \"$title\"" <<<"$props" \
+    && grep -qxF "WM_NAME(STRING) = \"$title\"" <<<"$props" \
+    || fail "the window \"$title\" reaches the X server as: $(grep NAME <<<"$props")"
+  if [ "$id" != "$main" ]; then
+    grep -qx "WM_TRANSIENT_FOR(WINDOW): window id # $(printf '0x%x' "$main")" <<<"$props" \
+      || fail "\"$title\" is not transient for the main window: $(grep TRANSIENT <<<"$props")"
+  fi
+  hints=$(sed -n 's/^_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = //p' <<<"$props")
+  IFS=', ' read -r flags functions decorations _ <<<"$hints"
+  # The functions the desktop may offer (flag 1) must be listed without
+  # maximise (0x10; bit 1 would mean "all but those listed"); buttons, where
+  # listed (flag 2), without the maximise button (0x40).
+  [ -n "$functions" ] && (( (flags & 1) && !(functions & 0x11) && (!(flags & 2) || !(decorations & 0x41)) )) \
+    || fail "\"$title\" may offer maximise: Motif hints ${hints:-none}"
+  local min max
+  min=$(sed -n 's/^\t*program specified minimum size: //p' <<<"$props")
+  max=$(sed -n 's/^\t*program specified maximum size: //p' <<<"$props")
+  [ -n "$min" ] && [ "$min" = "$max" ] \
+    || fail "\"$title\" may be resized: minimum ${min:-none}, maximum ${max:-none}"
+}
+check_window "$main" 'Quillware Coilrunner'
 
 # On X11 the desktop matches the window to its .desktop file by the window
 # class, which the file names as StartupWMClass.
@@ -118,6 +153,7 @@ box_up() {
   return 1
 }
 until_ok 60 box_up || fail "no game-over box"
+check_window "$box" 'Quillware Coilrunner'
 box_gone() { ! xwininfo -id "$box" 2>/dev/null | grep -q IsViewable; }
 for attempt in 1 2 3 4 5; do
   xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
@@ -126,11 +162,13 @@ done
 box_gone || fail "the game-over box did not close on Return"
 
 until_ok 15 one_window entry 'New High Score!' || fail "the name dialog did not open for a score of 0 against a 0 at rank 10"
+check_window "$entry" 'New High Score!'
 xdotool windowfocus --sync "$entry"
 xdotool type --delay 40 'Tessa'
 xdotool key Return
 
 until_ok 15 one_window list 'All times greatest' || fail "the high-score list did not open"
+check_window "$list" 'All times greatest'
 xdotool windowfocus --sync "$list" key Return
 gone() { [ -z "$(windows_named "$1")" ]; }
 until_ok 15 gone 'All times greatest' || fail "the high-score list did not close"
@@ -148,12 +186,45 @@ cmp "$play/HiScores.ini" "$expected_file" \
   || fail "HiScores.ini differs: $(od -c "$play/HiScores.ini" | head -20)"
 echo "HiScores.ini: $(stat -c %s "$play/HiScores.ini") bytes as expected"
 
-# --- Escape closes the main window and so ends the program -----------------
-xdotool windowfocus --sync "$main" key Escape
-until_ok 10 game_ended || fail "the program did not end on Escape"
+# --- the settings from the menu, closed by Return (OK is the default) -------
+# Qt takes the keys in order: the File menu is open when "s" comes.
+xdotool windowfocus --sync "$main" key alt+f s
+until_ok 15 one_window settings 'Settings' || fail "File > Settings did not open the settings"
+check_window "$settings" 'Settings'
+xdotool windowfocus --sync "$settings" key Return
+until_ok 15 gone 'Settings' || fail "the settings did not close on Return"
+
+# --- the window menu opens on a right click; its last item is the About box --
+xdotool mousemove --window "$main" 128 $((menu + 200)) click 3
+xdotool key o
+until_ok 15 one_window about 'Info about Quillware Coilrunner' \
+  || fail "a right click and \"Inf&o about Coilrunner...\" did not open the About box"
+check_window "$about" 'Info about Quillware Coilrunner'
+xdotool windowfocus --sync "$about" key Return
+until_ok 15 gone 'Info about Quillware Coilrunner' || fail "the About box did not close on Return"
+
+# --- Return in the score box ends the program through OK ---------------------
+# The box covers client (206, 54) to (247, 73). Text that is not a whole
+# number first brings the message, and the program goes on.
+xdotool mousemove --window "$main" 226 $((menu + 63)) click 1
+xdotool key ctrl+a type x
+xdotool key Return
+until_ok 15 box_up || fail "no message for a score box holding x"
+check_window "$box" 'Quillware Coilrunner'
+for attempt in 1 2 3 4 5; do
+  xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
+  until_ok 2 box_gone && break
+done
+box_gone || fail "the message box did not close on Return"
+game_ended && fail "the program ended with x in the score box"
+# The box has the focus back with its text selected: a digit replaces it.
+xdotool windowfocus --sync "$main" type 5
+xdotool key Return
+until_ok 10 game_ended || fail "the program did not end on Return in the score box"
 wait "$game_pid" && rc=0 || rc=$?
 game_pid=
 [ "$rc" = 0 ] || fail "the program ended with $rc: $(cat "$scratch/game.log")"
+cmp -s "$play/HiScores.ini" "$expected_file" || fail "HiScores.ini changed after the game"
 
 passed=1
-echo "PASS: a game on $DISPLAY from Start to the saved high-score table"
+echo "PASS: a game on $DISPLAY from Start to the saved high-score table, the dialogs, and Return"

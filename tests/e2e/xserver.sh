@@ -10,7 +10,7 @@ until_ok() {
   done
 }
 
-# start_xserver <scratch folder>: starts Xvfb on a display nobody else uses,
+# start_xserver <scratch folder> [resets]: starts Xvfb on a display nobody else uses,
 # guarded by a fresh cookie, and exports DISPLAY and XAUTHORITY; sets
 # xvfb_pid. Xvfb picks the display and writes its number to fd 3, so the
 # number is unknown beforehand: the cookie goes into the file as one entry
@@ -18,14 +18,15 @@ until_ok() {
 # and its clients both read, and the file never changes afterwards.
 # -noreset: the server does not start over (and re-read its cookies) each
 # time its last client leaves, so a program connecting just then is not
-# turned away.
+# turned away. With "resets" it does, as under xvfb-run.
 start_xserver() {
-  local scratch=$1 cookie name
+  local scratch=$1 cookie name reset=-noreset
+  [ "${2:-}" = resets ] && reset=
   export XAUTHORITY=$scratch/Xauthority
   cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
   name=$(printf 'MIT-MAGIC-COOKIE-1' | od -An -tx1 | tr -d ' \n')
   echo "ffff 0000  0000  0012 $name 0010 $cookie" | xauth -q -f "$XAUTHORITY" nmerge - 2>/dev/null
-  Xvfb -displayfd 3 -auth "$XAUTHORITY" -noreset -nolisten tcp -screen 0 800x600x24 \
+  Xvfb -displayfd 3 -auth "$XAUTHORITY" $reset -nolisten tcp -screen 0 800x600x24 \
     3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
   if ! until_ok 20 grep -qs '^[0-9]' "$scratch/display"; then
