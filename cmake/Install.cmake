@@ -152,6 +152,13 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.RepeatedStartsOnResettingX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 
+  # A whole game on a headless Wayland compositor, the input posted through
+  # the toolkit by a driver that runs the real main window.
+  add_test(NAME Desktop.EndToEndOnWayland
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/wayland_test.sh
+                   $<TARGET_FILE:coilrunner> $<TARGET_FILE:coilrunner_wayland_driver>)
+  set_tests_properties(Desktop.EndToEndOnWayland PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
   # The HiDPI tests again with every window at twice the size.
   if(TARGET coilrunner_tests)
     add_test(NAME HiDpi.AtScaleFactor2

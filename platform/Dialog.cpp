@@ -15,12 +15,18 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTimerEvent>
+#include <QToolButton>
+#include <QWindow>
 #include <QValidator>
 #include <climits>
+#include <vector>
 
 namespace platform {
 
@@ -108,6 +114,108 @@ QPushButton* DefaultButtonOf(const QWidget* window)
             return button;
     return nullptr;
 }
+
+// --- the caption bar the program draws -------------------------------------
+// Where the toolkit draws the caption bars itself (Qt 6.4 on Wayland, where
+// most compositors leave that to the program), it offers maximise on every
+// window, fixed-size ones too. There the windows are frameless and carry this
+// bar instead: the icon, the title, minimise where the window offers it and
+// close where it has a system menu. Dragging it moves the window; a right
+// click opens the window menu, as on the rest of the window.
+
+bool g_ownCaptionForced = false;
+
+class CaptionBar : public QWidget {
+public:
+    explicit CaptionBar(QWidget* window) : QWidget(window)
+    {
+        setObjectName(QStringLiteral("caption"));
+        setAccessibleName(window->windowTitle());
+        const Qt::WindowFlags flags = window->windowFlags();
+        if (flags & Qt::WindowMinimizeButtonHint)
+            AddButton(QStyle::SP_TitleBarMinButton, QStringLiteral("minimise"), QStringLiteral("Minimise"),
+                      [window] { window->showMinimized(); });
+        if (flags & Qt::WindowCloseButtonHint)
+            AddButton(QStyle::SP_TitleBarCloseButton, QStringLiteral("close"), QStringLiteral("Close"),
+                      [window] { window->close(); });
+        window->installEventFilter(this);
+        setGeometry(0, 0, window->width(), kCaptionHeight);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Resize:
+            setGeometry(0, 0, window()->width(), kCaptionHeight);
+            PlaceButtons();
+            break;
+        case QEvent::WindowTitleChange:
+            setAccessibleName(window()->windowTitle());
+            update();
+            break;
+        case QEvent::ActivationChange:
+        case QEvent::WindowIconChange:
+            update();
+            break;
+        default:
+            break;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const bool active = window()->isActiveWindow();
+        painter.fillRect(rect(), palette().color(active ? QPalette::Highlight : QPalette::Mid));
+        const int inset = (kCaptionHeight - 16) / 2;
+        window()->windowIcon().paint(&painter, QRect(inset, inset, 16, 16));
+        painter.setPen(palette().color(active ? QPalette::HighlightedText : QPalette::Light));
+        const QRect text(16 + 2 * inset, 0, TextRight() - 16 - 2 * inset, kCaptionHeight);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, text.width()));
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() == Qt::LeftButton && window()->windowHandle())
+            window()->windowHandle()->startSystemMove();
+        else
+            QWidget::mousePressEvent(event);
+    }
+
+private:
+    void AddButton(QStyle::StandardPixmap icon, const QString& name, const QString& text,
+                   const std::function<void()>& action)
+    {
+        auto* button = new QToolButton(this);
+        button->setObjectName(name);
+        button->setAccessibleName(text);
+        button->setToolTip(text);
+        button->setIcon(style()->standardIcon(icon, nullptr, this));
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(button, &QToolButton::clicked, this, action);
+        m_buttons.push_back(button);
+        PlaceButtons();
+    }
+
+    // The buttons sit at the right edge, close rightmost.
+    void PlaceButtons()
+    {
+        const int size = kCaptionHeight - 4;
+        int x = width() - 2;
+        for (auto it = m_buttons.rbegin(); it != m_buttons.rend(); ++it) {
+            x -= size;
+            (*it)->setGeometry(x, 2, size, size);
+        }
+    }
+
+    int TextRight() const { return width() - 4 - static_cast<int>(m_buttons.size()) * (kCaptionHeight - 4); }
+
+    std::vector<QToolButton*> m_buttons;
+};
 
 // The Qt window behind a top-level dialog: hands the window's events to the
 // dialog object.
@@ -265,6 +373,31 @@ void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
 Dialog* MainDialog() { return g_mainDialog; }
 QWidget* MainWindow() { return g_mainDialog ? g_mainDialog->Window() : nullptr; }
 
+bool DrawsOwnCaption()
+{
+    return g_ownCaptionForced || QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void SetDrawsOwnCaption(bool own) { g_ownCaptionForced = own; }
+
+int AddOwnCaption(QWidget* window)
+{
+    // The bar takes its buttons from the window's hints; a frameless window
+    // keeps none (Qt drops the frameless flag next to a system menu hint).
+    new CaptionBar(window);
+    window->setWindowFlags((window->windowFlags() & Qt::WindowType_Mask) | Qt::FramelessWindowHint);
+    return kCaptionHeight;
+}
+
+QStringList CaptionButtons(const QWidget* window)
+{
+    QStringList names;
+    if (auto* caption = window->findChild<const QWidget*>(QStringLiteral("caption"), Qt::FindDirectChildrenOnly))
+        for (const QToolButton* button : caption->findChildren<QToolButton*>())
+            names << button->objectName();
+    return names;
+}
+
 unsigned VirtualKeyOf(int key)
 {
     if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)
@@ -418,6 +551,7 @@ bool Dialog::Create(QWidget* parent)
         auto* window = new TopLevelWindow(*this, parent, flags);
         window->setWindowTitle(QString::fromUtf8(m_template.caption));
         m_window = window;
+        const int top = DrawsOwnCaption() ? AddOwnCaption(window) : 0;
 
         int menuHeight = 0;
         if (m_menu) {
@@ -429,11 +563,11 @@ bool Dialog::Create(QWidget* parent)
                                  [this, popup, index] { OnInitMenuPopup(popup, index, false); });
             }
             menuHeight = m_menuBar->sizeHint().height();
-            m_menuBar->setGeometry(0, 0, clientSize.width(), menuHeight);
+            m_menuBar->setGeometry(0, top, clientSize.width(), menuHeight);
         }
         m_client = new QWidget(window);
-        m_client->setGeometry(QRect(QPoint(0, menuHeight), clientSize));
-        window->setFixedSize(clientSize.width(), menuHeight + clientSize.height());
+        m_client->setGeometry(QRect(QPoint(0, top + menuHeight), clientSize));
+        window->setFixedSize(clientSize.width(), top + menuHeight + clientSize.height());
     }
 
     BuildControls();

@@ -33,8 +33,9 @@ int MessageBox(QWidget* owner, const QString& text, unsigned type)
 {
     if (g_hook)
         return g_hook->MessageBox(owner, text, type);
-    QMessageBox box(IconFor(type), AppDisplayName(), text,
-                    QMessageBox::Ok, owner);
+    QMessageBox box(IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
+    if (DrawsOwnCaption())
+        box.setContentsMargins(0, AddOwnCaption(&box), 0, 0);
     box.exec();
     return IDOK;
 }

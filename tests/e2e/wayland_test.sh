@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# A whole game on a Wayland compositor (a headless Weston), with the real
+# main window, message boxes and dialogs. Weston lets no outside program type
+# or click into a client, so coilrunner_wayland_driver posts the input
+# through the toolkit from inside the game's process and checks each window
+# as it comes; the pictures it checks (the field with the snake, the settings'
+# preview strip) come from the compositor through weston-screenshooter.
+# This script then checks, from the Wayland protocol log of the game, what
+# the compositor was told: every title is a caption alone, every box is
+# transient for the main window, and every window has one fixed size; and it
+# compares HiScores.ini byte for byte. Before that, the program itself must
+# stop with its own one-line message when WAYLAND_DISPLAY names no compositor
+# and there is no X display.
+# Every wait has a deadline; Weston and the game are stopped on exit.
+#
+# Usage: wayland_test.sh <path to coilrunner> <path to coilrunner_wayland_driver>
+set -euo pipefail
+
+game=$(realpath "$1")
+driver=$(realpath "$2")
+
+for tool in weston weston-screenshooter; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed (scripts/deps.sh test installs weston)"
+    exit 77
+  fi
+done
+if [ -z "$(find /usr/lib /usr/lib64 -path '*/qt6/plugins/platforms/libqwayland-generic.so' -print -quit 2>/dev/null)" ]; then
+  echo "SKIP: Qt's Wayland platform plugin is not installed (scripts/deps.sh test installs qt6-wayland)"
+  exit 77
+fi
+
+scratch=$(mktemp -d)
+weston_pid=
+passed=
+cleanup() {
+  [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+here=$(dirname "$(realpath "$0")")
+. "$here/xserver.sh"   # until_ok
+
+unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM QT_SCALE_FACTOR XDG_SESSION_TYPE
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# --- a stale WAYLAND_DISPLAY and no X display: the program's own message -----
+set +e
+WAYLAND_DISPLAY=wayland-gone timeout 60 "$game" >"$scratch/stale.out" 2>"$scratch/stale.err"
+rc=$?
+set -e
+[ "$rc" = 1 ] && [ "$(wc -l <"$scratch/stale.err")" = 1 ] \
+  && grep -q '^coilrunner: no display could be reached' "$scratch/stale.err" \
+  || fail "with a stale WAYLAND_DISPLAY the program ended with $rc: $(cat "$scratch/stale.err")"
+
+# --- Weston, headless, drawing with pixman --------------------------------------
+# A plain background, so that no pixel of it passes for the grey field; no
+# idle blanking, during which Weston takes no pictures.
+printf '[shell]\nbackground-color=0xff203040\n' >"$scratch/weston.ini"
+weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 \
+  --config="$scratch/weston.ini" --socket=coilrunner-test >"$scratch/weston.log" 2>&1 &
+weston_pid=$!
+until_ok 30 test -S "$XDG_RUNTIME_DIR/coilrunner-test" || fail "Weston did not start: $(cat "$scratch/weston.log")"
+export WAYLAND_DISPLAY=coilrunner-test
+
+# --- the game, in a folder with a prepared high-score table -------------------
+# Rank 10 holds 0, so any final score is admitted.
+play=$scratch/play
+mkdir -p "$play" "$scratch/shots"
+printf '%s' 'Ann~00900~Bea~00800~Cid~00700~Dana~00600~Emil~00500~Finn~00400~Gus~00300~Hal~00200~Ines~00100~Nobody~00000~04444' \
+  >"$play/HiScores.ini"
+# QT_IM_MODULE=none: Qt 6.4's Wayland input method reaches for the seat's
+# keyboard on every key in an edit box, and a headless Weston has no seat.
+(cd "$play" && WAYLAND_DEBUG=client QT_QPA_PLATFORM=wayland QT_IM_MODULE=none \
+  exec timeout 300 "$driver" "$(command -v weston-screenshooter)" "$scratch/shots") \
+  >"$scratch/driver.out" 2>"$scratch/driver.log" && rc=0 || rc=$?
+[ "$rc" = 0 ] || fail "the driver ended with $rc: $(grep -v '^\[' "$scratch/driver.log" | tail -20; cat "$scratch/driver.out")"
+score=$(sed -n 's/^final score: //p' "$scratch/driver.out")
+[ -n "$score" ] || fail "the driver reported no final score"
+echo "a game on Wayland ended with $score points"
+
+# --- what the compositor was told ----------------------------------------------
+# Titles: each toplevel's set_title, the first toplevel being the main
+# window; a window without a title (a menu shown without a click of a real
+# seat) goes by the program's name.
+program=$(basename "$driver")
+awk -v program="$program" '
+  function fail(text) { print "FAIL: " text; bad = 1 }
+  /-> xdg_surface@[0-9]+\.get_toplevel/ {
+    match($0, /xdg_toplevel@[0-9]+/); id = substr($0, RSTART, RLENGTH)
+    if (main == "") main = id
+    parent[id] = ""; title[id] = ""; minsize[id] = ""; maxsize[id] = ""
+  }
+  /-> xdg_toplevel@[0-9]+\.set_title\(/ {
+    id = $3; sub(/\..*/, "", id)
+    match($0, /set_title\(".*"\)$/); title[id] = substr($0, RSTART + 11, RLENGTH - 13)
+  }
+  /-> xdg_toplevel@[0-9]+\.set_parent\(/ { id = $3; sub(/\..*/, "", id); match($0, /set_parent\([^)]*\)/); parent[id] = substr($0, RSTART + 11, RLENGTH - 12) }
+  /-> xdg_toplevel@[0-9]+\.set_min_size\(/ { id = $3; sub(/\..*/, "", id); match($0, /\(.*\)/); minsize[id] = substr($0, RSTART, RLENGTH) }
+  /-> xdg_toplevel@[0-9]+\.set_max_size\(/ { id = $3; sub(/\..*/, "", id); match($0, /\(.*\)/); maxsize[id] = substr($0, RSTART, RLENGTH) }
+  /-> xdg_toplevel@[0-9]+\.destroy\(\)/ { id = $3; sub(/\..*/, "", id); check(id) }
+  function check(id,   t) {
+    t = title[id]
+    if (t == program) return
+    if (!(t in allowed)) fail("a window was titled \"" t "\"")
+    seen[t] = 1
+    if (id != main && parent[id] != main) fail("\"" t "\" is transient for \"" parent[id] "\", not for the main window " main)
+    if (minsize[id] == "" || minsize[id] != maxsize[id] || minsize[id] == "(0, 0)")
+      fail("\"" t "\" may be resized: minimum " minsize[id] ", maximum " maxsize[id])
+  }
+  BEGIN {
+    split("Quillware Coilrunner|Settings|All times greatest|New High Score!|Info about Quillware Coilrunner", names, "|")
+    for (k in names) allowed[names[k]] = 1
+  }
+  END {
+    if (main != "") check(main)
+    for (k in names) if (!(names[k] in seen)) fail("no window titled \"" names[k] "\"")
+    exit bad
+  }' "$scratch/driver.log" | tee "$scratch/protocol.txt"
+[ "${PIPESTATUS[0]}" = 0 ] || fail "what the compositor was told, above"
+echo "titles, owners and sizes as the compositor got them: as expected"
+
+# --- the file: the new entry in its place, the old ones as read (names padded
+# to 44), the checksum the scores and letter weights give.
+weight() {
+  local name=$1 w=0 k
+  for ((k = 0; k < ${#name}; ++k)); do
+    case ${name:k:1} in a|e) w=$((w + 1)) ;; n|s) w=$((w + 2)) ;; i|m) w=$((w + 3)) ;; esac
+  done
+  echo "$w"
+}
+expected_file=$scratch/expected.ini
+{
+  sum=0 placed= count=0
+  for entry in Ann:900 Bea:800 Cid:700 Dana:600 Emil:500 Finn:400 Gus:300 Hal:200 Ines:100 Nobody:0; do
+    name=${entry%%:*} value=${entry##*:}
+    if [ -z "$placed" ] && [ "$score" -ge "$value" ]; then
+      printf 'Tessa~%05d~' "$score"
+      sum=$((sum + score + $(weight Tessa))) placed=1 count=$((count + 1))
+    fi
+    [ "$count" -lt 10 ] || break
+    printf '%-44s~%05d~' "$name" "$value"
+    sum=$((sum + value + $(weight "$name"))) count=$((count + 1))
+    [ "$count" -lt 10 ] || break
+  done
+  printf '%05d' $((sum - 90))
+} >"$expected_file"
+cmp "$play/HiScores.ini" "$expected_file" \
+  || fail "HiScores.ini differs: $(od -c "$play/HiScores.ini" | head -20)"
+echo "HiScores.ini: $(stat -c %s "$play/HiScores.ini") bytes as expected"
+
+passed=1
+echo "PASS: a game on Wayland from Start to the saved table, the menus and every dialog"
