@@ -38,10 +38,15 @@ struct Shown {
     QWidget* parent = nullptr;
 };
 
-// Opens each dialog through the main window and records how it looks.
+// Opens a dialog through the main window (or the name entry through the
+// table) and records how it looks.
 class TitlesTest : public MainWindowFixture<> {
 protected:
-    Shown Open(unsigned command, int dialog)
+    Shown Open(unsigned command, int dialog) { return Record(dialog, [&] { dlg.SendCommand(static_cast<int>(command)); }); }
+    Shown OpenNameEntry() { return Record(IDD_NEWHIGHSCORE, [&] { dlg.m_highScores.InsertScore(1000); }); }
+
+private:
+    Shown Record(int dialog, const std::function<void()>& open)
     {
         Shown shown;
         modal.onDialog = [&](platform::Dialog& d) {
@@ -54,22 +59,7 @@ protected:
             d.SendCommand(IDCANCEL);
             return d.Result();
         };
-        dlg.SendCommand(static_cast<int>(command));
-        return shown;
-    }
-
-    Shown OpenNameEntry()
-    {
-        Shown shown;
-        modal.onDialog = [&](platform::Dialog& d) {
-            shown.title = d.Window()->windowTitle();
-            shown.buttons = platform::CaptionButtons(d.Window());
-            shown.frameless = d.Window()->windowFlags() & Qt::FramelessWindowHint;
-            shown.parent = d.Window()->parentWidget();
-            d.SendCommand(IDCANCEL);
-            return d.Result();
-        };
-        dlg.m_highScores.InsertScore(1000);
+        open();
         return shown;
     }
 };
