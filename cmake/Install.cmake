@@ -144,7 +144,7 @@ if(COILRUNNER_TESTS)
   # A whole game on a real X server, from the Start button to the file.
   add_test(NAME Desktop.EndToEndOnX
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/e2e_test.sh $<TARGET_FILE:coilrunner>)
-  set_tests_properties(Desktop.EndToEndOnX PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+  set_tests_properties(Desktop.EndToEndOnX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 
   # The game started 25 times in a row on an X server that starts over each
   # time its last client leaves.

@@ -197,6 +197,7 @@ public:
         CGameDlg::OnTimer(id);
         if (m_nFieldReady != kMarker)
             return;
+        m_bFieldDrawn = true;
         // Down with the button, then left and up with the keys, into the top wall.
         if (m_nStep == 0 && m_nDir == DIR_RIGHT && m_nHeadX >= 160) {
             Click(GetDlgItem(IDC_DOWN));
@@ -219,6 +220,8 @@ public:
 
     int m_nStep = 0;
     int m_nGamesOver = 0;
+    // The field stays on the screen after the game, until the next one.
+    bool m_bFieldDrawn = false;
 };
 
 // A step runs on each poll until it returns true; the deadline bounds a hang.
@@ -322,7 +325,7 @@ int main(int argc, char* argv[])
              return true;
          }},
         {"the compositor shows the field with the snake", [&] {
-             if (dlg.m_nFieldReady != kMarker)
+             if (!dlg.m_bFieldDrawn)
                  return false;
              picture = Screenshot();
              field = GreyField(picture);

@@ -57,12 +57,12 @@ export XDG_RUNTIME_DIR=$scratch/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY QT_SCALE_FACTOR
-(cd "$play" && exec timeout 150 "$game") >"$scratch/game.log" 2>&1 &
+(cd "$play" && exec timeout 600 "$game") >"$scratch/game.log" 2>&1 &
 game_pid=$!
 
 game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 window_or_end() { one_window main 'Quillware Coilrunner' || game_ended; }
-until_ok 30 window_or_end && ! game_ended \
+until_ok 60 window_or_end && ! game_ended \
   || fail "the main window did not appear: $(cat "$scratch/game.log")"
 
 # check_window <id> <title>: the title the X server holds is exactly the
@@ -130,14 +130,20 @@ field_found() {
         print left, top, right - left + 1, bottom - top + 1
       }' >"$scratch/field.txt"
 }
-# A click that comes before the window takes input is lost; clicking again
-# before the first tick only starts the same game again.
-started=
-for attempt in 1 2 3 4 5; do
-  click_start
-  if until_ok 3 field_found; then started=1; break; fi
-done
-[ -n "$started" ] || fail "no grey playfield after Start"
+# An input that comes before the window takes it is lost, so it is given
+# again, every few seconds, until what it does is seen; the overall bound is
+# for a hang only.
+# repeat_until <seconds> <check> <input command...>
+repeat_until() {
+  local deadline=$((SECONDS + $1)) check=$2; shift 2
+  until "$check"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    "$@" 2>/dev/null || true
+    until_ok 3 "$check" && return 0
+  done
+}
+# Clicking again before the first tick only starts the same game again.
+repeat_until 90 field_found click_start || fail "no grey playfield after Start"
 read -r fx fy fw fh <"$scratch/field.txt"
 expected="11 $((menu + 82)) 234 226"
 [ "$fx $fy $fw $fh" = "$expected" ] \
@@ -152,26 +158,23 @@ box_up() {
   done
   return 1
 }
-until_ok 60 box_up || fail "no game-over box"
+until_ok 120 box_up || fail "no game-over box"
 check_window "$box" 'Quillware Coilrunner'
 box_gone() { ! xwininfo -id "$box" 2>/dev/null | grep -q IsViewable; }
-for attempt in 1 2 3 4 5; do
-  xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
-  until_ok 2 box_gone && break
-done
-box_gone || fail "the game-over box did not close on Return"
+answer_box() { xdotool windowfocus --sync "$box" key Return; }
+repeat_until 60 box_gone answer_box || fail "the game-over box did not close on Return"
 
-until_ok 15 one_window entry 'New High Score!' || fail "the name dialog did not open for a score of 0 against a 0 at rank 10"
+until_ok 60 one_window entry 'New High Score!' || fail "the name dialog did not open for a score of 0 against a 0 at rank 10"
 check_window "$entry" 'New High Score!'
 xdotool windowfocus --sync "$entry"
 xdotool type --delay 40 'Tessa'
 xdotool key Return
 
-until_ok 15 one_window list 'All times greatest' || fail "the high-score list did not open"
+until_ok 60 one_window list 'All times greatest' || fail "the high-score list did not open"
 check_window "$list" 'All times greatest'
 xdotool windowfocus --sync "$list" key Return
 gone() { [ -z "$(windows_named "$1")" ]; }
-until_ok 15 gone 'All times greatest' || fail "the high-score list did not close"
+until_ok 60 gone 'All times greatest' || fail "the high-score list did not close"
 
 # --- the file: ranks 1 to 9 as read (names padded to 44), then the new entry.
 expected_file=$scratch/expected.ini
@@ -189,19 +192,19 @@ echo "HiScores.ini: $(stat -c %s "$play/HiScores.ini") bytes as expected"
 # --- the settings from the menu, closed by Return (OK is the default) -------
 # Qt takes the keys in order: the File menu is open when "s" comes.
 xdotool windowfocus --sync "$main" key alt+f s
-until_ok 15 one_window settings 'Settings' || fail "File > Settings did not open the settings"
+until_ok 60 one_window settings 'Settings' || fail "File > Settings did not open the settings"
 check_window "$settings" 'Settings'
 xdotool windowfocus --sync "$settings" key Return
-until_ok 15 gone 'Settings' || fail "the settings did not close on Return"
+until_ok 60 gone 'Settings' || fail "the settings did not close on Return"
 
 # --- the window menu opens on a right click; its last item is the About box --
 xdotool mousemove --window "$main" 128 $((menu + 200)) click 3
 xdotool key o
-until_ok 15 one_window about 'Info about Quillware Coilrunner' \
+until_ok 60 one_window about 'Info about Quillware Coilrunner' \
   || fail "a right click and \"Inf&o about Coilrunner...\" did not open the About box"
 check_window "$about" 'Info about Quillware Coilrunner'
 xdotool windowfocus --sync "$about" key Return
-until_ok 15 gone 'Info about Quillware Coilrunner' || fail "the About box did not close on Return"
+until_ok 60 gone 'Info about Quillware Coilrunner' || fail "the About box did not close on Return"
 
 # --- Return in the score box ends the program through OK ---------------------
 # The box covers client (206, 54) to (247, 73). Text that is not a whole
@@ -209,18 +212,14 @@ until_ok 15 gone 'Info about Quillware Coilrunner' || fail "the About box did no
 xdotool mousemove --window "$main" 226 $((menu + 63)) click 1
 xdotool key ctrl+a type x
 xdotool key Return
-until_ok 15 box_up || fail "no message for a score box holding x"
+until_ok 60 box_up || fail "no message for a score box holding x"
 check_window "$box" 'Quillware Coilrunner'
-for attempt in 1 2 3 4 5; do
-  xdotool windowfocus --sync "$box" key Return 2>/dev/null || true
-  until_ok 2 box_gone && break
-done
-box_gone || fail "the message box did not close on Return"
+repeat_until 60 box_gone answer_box || fail "the message box did not close on Return"
 game_ended && fail "the program ended with x in the score box"
 # The box has the focus back with its text selected: a digit replaces it.
 xdotool windowfocus --sync "$main" type 5
 xdotool key Return
-until_ok 10 game_ended || fail "the program did not end on Return in the score box"
+until_ok 60 game_ended || fail "the program did not end on Return in the score box"
 wait "$game_pid" && rc=0 || rc=$?
 game_pid=
 [ "$rc" = 0 ] || fail "the program ended with $rc: $(cat "$scratch/game.log")"
