@@ -4,6 +4,7 @@
 
 #include "app/GameApp.h"
 #include "app/GameDlg.h"
+#include "platform/DialogUnits.h"
 #include "platform/Menu.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
@@ -220,10 +221,22 @@ TEST_F(MenusTest, ARightClickOpensTheSystemMenu)
 {
     dlg.Window()->show();
     QMenu* sys = dlg.GetSystemMenu();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), dlg.Window()->mapToGlobal(QPoint(20, 20)));
-    QCoreApplication::sendEvent(dlg.Window(), &event);
-    EXPECT_TRUE(sys->isVisible());
-    sys->hide();
+    ASSERT_NE(ActionOf(sys, IDM_ABOUTBOX), nullptr);
+    EXPECT_EQ(ActionOf(sys, IDM_ABOUTBOX)->text(), QStringLiteral("Inf&o about Coilrunner..."));
+    // Wherever the click lands: the title screen, a button, the play area
+    // during a game (the event goes up from the widget under the pointer).
+    const auto rightClick = [&](QWidget* target) {
+        SCOPED_TRACE(target->metaObject()->className());
+        const QPoint at(target->width() / 2, target->height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QCoreApplication::sendEvent(target, &event);
+        EXPECT_TRUE(sys->isVisible());
+        sys->hide();
+    };
+    rightClick(dlg.Client()->childAt(platform::DluRectToPx(11, 56, 149, 17).center()));
+    rightClick(dlg.GetDlgItem(IDC_START));
+    StartGame(dlg);
+    rightClick(dlg.m_playArea.Window());
 }
 
 TEST_F(MenusTest, F1GreetsBeforeTheHelp)
