@@ -149,16 +149,16 @@ QString AppDisplayName() { return g_displayName; }
 
 bool HasDisplay()
 {
-    for (QByteArray platform : PlatformsToTry()) {
+    for (const QByteArray& entry : PlatformsToTry()) {
         // Options follow the name after a colon (xcb:foo=1).
-        platform = platform.split(':').constFirst().trimmed();
-        if (platform.startsWith("wayland")) {
+        const QByteArray name = entry.split(':').constFirst().trimmed();
+        if (name.startsWith("wayland")) {
             if (CompositorAnswers())
                 return true;
-        } else if (platform == "xcb") {
+        } else if (name == "xcb") {
             if (IsSet("DISPLAY") && XServerAnswers())
                 return true;
-        } else if (!platform.isEmpty()) {
+        } else if (!name.isEmpty()) {
             return true;   // offscreen, a framebuffer...: Qt's own start decides
         }
     }

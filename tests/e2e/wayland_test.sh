@@ -80,7 +80,7 @@ printf '%s' 'Ann~00900~Bea~00800~Cid~00700~Dana~00600~Emil~00500~Finn~00400~Gus~
 # QT_IM_MODULE=none: Qt 6.4's Wayland input method reaches for the seat's
 # keyboard on every key in an edit box, and a headless Weston has no seat.
 (cd "$play" && WAYLAND_DEBUG=client QT_QPA_PLATFORM=wayland QT_IM_MODULE=none \
-  exec timeout 300 "$driver" "$(command -v weston-screenshooter)" "$scratch/shots") \
+  exec timeout 540 "$driver" "$(command -v weston-screenshooter)" "$scratch/shots") \
   >"$scratch/driver.out" 2>"$scratch/driver.log" && rc=0 || rc=$?
 [ "$rc" = 0 ] || fail "the driver ended with $rc: $(grep -v '^\[' "$scratch/driver.log" | tail -20; cat "$scratch/driver.out")"
 score=$(sed -n 's/^final score: //p' "$scratch/driver.out")
