@@ -23,7 +23,6 @@
 #include "app/GameDlg.h"
 #include "game/Direction.h"
 #include "platform/Application.h"
-#include "platform/Menu.h"
 #include "res/Icon.h"
 #include "res/resource.h"
 
@@ -35,14 +34,12 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTimer>
