@@ -94,6 +94,20 @@ std::vector<std::string> LeftBehind(std::initializer_list<std::string> expected)
     return extra;
 }
 
+// AdmitWhileSavingFails with the system's words for `error`; then the old
+// file must be whole and nothing but `expected` in the folder.
+std::string AdmitKeepingTheOldFile(CHighScoreDlg& table, int error, const std::string& old,
+                                   std::initializer_list<std::string> expected)
+{
+    if (std::string problem = AdmitWhileSavingFails(table, std::strerror(error)); !problem.empty())
+        return problem;
+    if (FileBytes("HiScores.ini") != old)
+        return "the old file changed: " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes now";
+    if (const auto extra = LeftBehind(expected); !extra.empty())
+        return "left behind: " + extra.front();
+    return "";
+}
+
 // Runs `body` in a child process and turns what it said into the test's
 // verdict: nothing passes, a reason it cannot run here skips, anything else
 // fails with it.
@@ -205,13 +219,8 @@ TEST(FailedSave, DiskFullKeepsTheOldFile)
             return "the small disk could not be prepared";
 
         CHighScoreDlg table;
-        const std::string problem = AdmitWhileSavingFails(table, std::strerror(ENOSPC));
-        if (!problem.empty())
+        if (std::string problem = AdmitKeepingTheOldFile(table, ENOSPC, old, {"HiScores.ini", "filler"}); !problem.empty())
             return problem;
-        if (FileBytes("HiScores.ini") != old)
-            return "the old file changed: " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes now";
-        if (const auto extra = LeftBehind({"HiScores.ini", "filler"}); !extra.empty())
-            return "left behind: " + extra.front();
 
         // Room again: the next save writes the table that was kept.
         ScriptedModal modal;
@@ -237,13 +246,8 @@ TEST(FailedSave, FileSizeLimitKeepsTheOldFile)
             if (!reliability::LimitFileSize(limit))
                 return "the limit could not be set";
             CHighScoreDlg table;
-            const std::string problem = AdmitWhileSavingFails(table, std::strerror(EFBIG));
-            if (!problem.empty())
+            if (std::string problem = AdmitKeepingTheOldFile(table, EFBIG, old, {"HiScores.ini"}); !problem.empty())
                 return problem;
-            if (FileBytes("HiScores.ini") != old)
-                return "the old file changed: " + std::to_string(FileBytes("HiScores.ini").size()) + " bytes now";
-            if (const auto extra = LeftBehind({"HiScores.ini"}); !extra.empty())
-                return "left behind: " + extra.front();
 
             ScriptedModal modal;
             if (!reliability::LimitFileSize(RLIM_INFINITY) || !table.SaveHighScores() || !modal.messages.empty())

@@ -15,33 +15,11 @@ set -euo pipefail
 
 game=$(realpath "$1")
 
-for tool in Xvfb xauth xdotool xwininfo xprop import convert od; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
-    exit 77
-  fi
-done
-
-scratch=$(mktemp -d)
-xvfb_pid=
-game_pid=
-passed=
-cleanup() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -n "${DISPLAY:-}" ] && import -window root "$scratch/failure.png" 2>/dev/null || true
-  exit 1
-}
-
 here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
+need_tools Xvfb xauth xdotool xwininfo xprop import convert od
+begin_test game_pid xvfb_pid
+on_failure() { [ -n "${DISPLAY:-}" ] && import -window root "$scratch/failure.png" 2>/dev/null; }
 
 start_xserver "$scratch" || fail "no X server"
 

@@ -12,32 +12,10 @@ set -euo pipefail
 game=$(realpath "$1")
 starts=${2:-25}
 
-for tool in Xvfb xauth xdotool xwininfo; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
-    exit 77
-  fi
-done
-
-scratch=$(mktemp -d)
-xvfb_pid=
-game_pid=
-passed=
-cleanup() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
 here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
+need_tools Xvfb xauth xdotool xwininfo
+begin_test game_pid xvfb_pid
 
 start_xserver "$scratch" resets || fail "no X server"
 

@@ -19,34 +19,15 @@ set -euo pipefail
 game=$(realpath "$1")
 driver=$(realpath "$2")
 
-for tool in weston weston-screenshooter; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed (scripts/deps.sh test installs weston)"
-    exit 77
-  fi
-done
+here=$(dirname "$(realpath "$0")")
+. "$here/harness.sh"
+need_tools weston weston-screenshooter
 if [ -z "$(find /usr/lib /usr/lib64 -path '*/qt6/plugins/platforms/libqwayland-generic.so' -print -quit 2>/dev/null)" ]; then
   echo "SKIP: Qt's Wayland platform plugin is not installed (scripts/deps.sh test installs qt6-wayland)"
   exit 77
 fi
 
-scratch=$(mktemp -d)
-weston_pid=
-passed=
-cleanup() {
-  [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-here=$(dirname "$(realpath "$0")")
-. "$here/xserver.sh"   # until_ok
+begin_test weston_pid
 
 unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM QT_SCALE_FACTOR XDG_SESSION_TYPE
 export XDG_RUNTIME_DIR=$scratch/runtime

@@ -1,14 +1,6 @@
 # Sourced by the end-to-end test and scripts/screenshot.sh: a private X server.
 
-# until_ok <seconds> <command...>: runs the command every 0.1 s until it
-# succeeds; fails when the time is up.
-until_ok() {
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
+. "$(dirname "${BASH_SOURCE[0]}")/harness.sh"   # until_ok
 
 # start_xserver <scratch folder> [resets]: starts Xvfb on a display nobody else uses,
 # guarded by a fresh cookie, and exports DISPLAY and XAUTHORITY; sets

@@ -1,0 +1,52 @@
+# Sourced by the desktop tests: the start and end every one of them shares.
+
+# until_ok <seconds> <command...>: runs the command every 0.1 s until it
+# succeeds; fails when the time is up. The bound is for a hang, not a
+# measure of speed.
+until_ok() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# need_tools <tool...>: the test skips (exit 77) when a tool is missing.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
+      exit 77
+    fi
+  done
+}
+
+# begin_test <pid variable...>: makes the scratch folder $scratch and clears
+# the variables. On exit the processes whose ids they then hold are stopped,
+# and the folder is removed once the test has set passed=1, else kept for
+# inspection.
+begin_test() {
+  scratch=$(mktemp -d)
+  passed=
+  stop_on_exit=("$@")
+  local name
+  for name in "$@"; do printf -v "$name" '%s' ''; done
+  trap end_test EXIT
+}
+
+end_test() {
+  local name
+  for name in "${stop_on_exit[@]}"; do
+    [ -n "${!name}" ] && kill "${!name}" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+  if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
+}
+
+# fail <message>: ends the test; a test's own on_failure runs first.
+fail() {
+  echo "FAIL: $*"
+  if declare -F on_failure >/dev/null; then on_failure || true; fi
+  exit 1
+}
