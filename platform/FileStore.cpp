@@ -1,6 +1,7 @@
 #include "platform/FileStore.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -183,7 +184,10 @@ FileResult Resolve(const char* path, Target& target)
 
 std::string TemporaryName(const std::string& name)
 {
-    static std::mt19937 random(std::random_device{}());
+    // Names need not be unpredictable, only rarely taken: O_EXCL refuses a
+    // taken one and another is drawn.
+    static std::mt19937 random(static_cast<unsigned>(::getpid())
+                               ^ static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string temp = name + '.';
     for (int k = 0; k < 6; ++k)
