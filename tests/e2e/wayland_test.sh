@@ -75,19 +75,26 @@ echo "a game on Wayland ended with $score points"
 program=$(basename "$driver")
 awk -v program="$program" '
   function fail(text) { print "FAIL: " text; bad = 1 }
+  # The object a request goes to. Found by its text, not by its field: the
+  # time stamp in front of it is padded to seven digits, so the number of
+  # fields before it depends on the clock.
+  function target(   found) {
+    match($0, /-> xdg_toplevel@[0-9]+\./); found = substr($0, RSTART + 3, RLENGTH - 4)
+    return found
+  }
   /-> xdg_surface@[0-9]+\.get_toplevel/ {
     match($0, /xdg_toplevel@[0-9]+/); id = substr($0, RSTART, RLENGTH)
     if (main == "") main = id
     parent[id] = ""; title[id] = ""; minsize[id] = ""; maxsize[id] = ""
   }
   /-> xdg_toplevel@[0-9]+\.set_title\(/ {
-    id = $3; sub(/\..*/, "", id)
+    id = target()
     match($0, /set_title\(".*"\)$/); title[id] = substr($0, RSTART + 11, RLENGTH - 13)
   }
-  /-> xdg_toplevel@[0-9]+\.set_parent\(/ { id = $3; sub(/\..*/, "", id); match($0, /set_parent\([^)]*\)/); parent[id] = substr($0, RSTART + 11, RLENGTH - 12) }
-  /-> xdg_toplevel@[0-9]+\.set_min_size\(/ { id = $3; sub(/\..*/, "", id); match($0, /\(.*\)/); minsize[id] = substr($0, RSTART, RLENGTH) }
-  /-> xdg_toplevel@[0-9]+\.set_max_size\(/ { id = $3; sub(/\..*/, "", id); match($0, /\(.*\)/); maxsize[id] = substr($0, RSTART, RLENGTH) }
-  /-> xdg_toplevel@[0-9]+\.destroy\(\)/ { id = $3; sub(/\..*/, "", id); check(id) }
+  /-> xdg_toplevel@[0-9]+\.set_parent\(/ { id = target(); match($0, /set_parent\([^)]*\)/); parent[id] = substr($0, RSTART + 11, RLENGTH - 12) }
+  /-> xdg_toplevel@[0-9]+\.set_min_size\(/ { id = target(); match($0, /\(.*\)/); minsize[id] = substr($0, RSTART, RLENGTH) }
+  /-> xdg_toplevel@[0-9]+\.set_max_size\(/ { id = target(); match($0, /\(.*\)/); maxsize[id] = substr($0, RSTART, RLENGTH) }
+  /-> xdg_toplevel@[0-9]+\.destroy\(\)/ { id = target(); check(id) }
   function check(id,   t) {
     t = title[id]
     if (t == program) return
