@@ -24,20 +24,6 @@ std::string Padded(const std::string& name)
     return name + std::string(44 - name.size(), ' ');
 }
 
-// Answers the name dialog by typing `name` and pressing OK.
-std::function<int(platform::Dialog&)> EnterName(const QString& name)
-{
-    return [name](platform::Dialog& dialog) {
-        if (dialog.Template().id == IDD_NEWHIGHSCORE) {
-            TypeInto(dialog, IDC_PLAYER_NAME, name);
-            dialog.SendCommand(IDOK);
-        } else {
-            dialog.SendCommand(IDCANCEL);
-        }
-        return dialog.Result();
-    };
-}
-
 class HighScoreTableTest : public ::testing::Test {
 protected:
     void SetUp() override { highscores::DefaultTable(table.m_names, table.m_scores); }

@@ -6,7 +6,6 @@
 #include "highscores/HighScoreFile.h"
 #include "reliability/ChildProcess.h"
 #include "reliability/StepFaults.h"
-#include "res/resource.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -33,11 +32,7 @@ std::string AdmitWhileSavingFails(CHighScoreDlg& table, const char* reason = nul
 {
     highscores::DefaultTable(table.m_names, table.m_scores);
     ScriptedModal modal;
-    modal.onDialog = [](platform::Dialog& dialog) {
-        TypeInto(dialog, IDC_PLAYER_NAME, QStringLiteral("Ada"));
-        dialog.SendCommand(platform::IDOK);
-        return dialog.Result();
-    };
+    modal.onDialog = EnterName(QStringLiteral("Ada"));
     table.InsertScore(5000);
 
     if (modal.messages.size() != 1)
@@ -423,11 +418,7 @@ std::string FailOneStep(int failAt, int error, const std::string& old, bool& rep
     CHighScoreDlg table;
     highscores::DefaultTable(table.m_names, table.m_scores);
     ScriptedModal modal;
-    modal.onDialog = [](platform::Dialog& dialog) {
-        TypeInto(dialog, IDC_PLAYER_NAME, QStringLiteral("Ada"));
-        dialog.SendCommand(platform::IDOK);
-        return dialog.Result();
-    };
+    modal.onDialog = EnterName(QStringLiteral("Ada"));
     std::vector<platform::FileStep> steps;
     {
         reliability::StepFaults fault(failAt, error);

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "res/resource.h"
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QFile>
@@ -75,6 +77,19 @@ void TypeInto(platform::Dialog& dialog, int id, const QString& text)
 QString TextOf(platform::Dialog& dialog, int id)
 {
     return platform::GetWindowText(dialog.GetDlgItem(id));
+}
+
+std::function<int(platform::Dialog&)> EnterName(const QString& name)
+{
+    return [name](platform::Dialog& dialog) {
+        if (dialog.Template().id == IDD_NEWHIGHSCORE) {
+            TypeInto(dialog, IDC_PLAYER_NAME, name);
+            dialog.SendCommand(platform::IDOK);
+        } else {
+            dialog.SendCommand(platform::IDCANCEL);
+        }
+        return dialog.Result();
+    };
 }
 
 } // namespace testing_support

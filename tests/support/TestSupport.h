@@ -65,4 +65,8 @@ private:
 void TypeInto(platform::Dialog& dialog, int id, const QString& text);
 QString TextOf(platform::Dialog& dialog, int id);
 
+// Answers the name entry by typing `name` and pressing OK, and any other
+// dialog with Cancel.
+std::function<int(platform::Dialog&)> EnterName(const QString& name);
+
 } // namespace testing_support
