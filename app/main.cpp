@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -24,6 +26,16 @@ constexpr ToolkitOption kToolkitOptions[] = {
     {"geometry", true},     {"style", true},              {"stylesheet", true},
     {"reverse", false},     {"widgetcount", false},
 };
+
+// Ends --help or --version: what was printed must have reached its place
+// (stdout is buffered, so a full disk shows only here).
+int Printed()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fprintf(stderr, "coilrunner: the output could not be written: %s\n", std::strerror(errno));
+    return 1;
+}
 
 // Reads the command line before anything needs a display. Gives the exit
 // status when the program is to end at once (help, version, a bad option),
@@ -71,13 +83,13 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDis
         std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
                                                         QStringLiteral("coilrunner"))),
                    stdout);
-        return 0;
+        return Printed();
     }
     if (parser.isSet(version)) {
         std::fputs("coilrunner " COILRUNNER_VERSION "\n"
                    "Copyright (c) 2026 Quillware. Free software under the MIT licence.\n",
                    stdout);
-        return 0;
+        return Printed();
     }
     toolkitPicksDisplay = parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));
     return std::nullopt;

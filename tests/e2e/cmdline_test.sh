@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The command line with no display at all: --help and --version print and
-# exit 0, a bad option or a stray argument gets one line on stderr and exit
-# status 2, and without an option the program ends with status 1 and its
-# one-line message instead of starting.
+# exit 0 (1 when their output cannot be written), a bad option or a stray
+# argument gets one line on stderr and exit status 2, and without an option
+# the program ends with status 1 and its one-line message instead of
+# starting.
 #
 # Usage: cmdline_test.sh <coilrunner> <version>
 set -euo pipefail
@@ -39,6 +40,16 @@ for option in --version -v; do
   [ "$rc" = 0 ] || fail "$option exits $rc"
   [ -z "$err" ] || fail "$option writes to stderr: $err"
   [ "$(head -n 1 <<<"$out")" = "coilrunner $version" ] || fail "$option prints: $out"
+done
+
+# Output that cannot be written is an error, not a success: the buffered
+# text meets the full device only when it is flushed.
+for option in --help --version; do
+  rc=0
+  timeout 60 "$program" $option >/dev/full 2>"$scratch/err" || rc=$?
+  err=$(cat "$scratch/err")
+  [ "$rc" = 1 ] || fail "$option into a full device exits $rc, not 1"
+  [[ $err == "coilrunner: "*"No space left on device" ]] || fail "$option into a full device says: $err"
 done
 
 # The toolkit's own options are accepted along with ours.
