@@ -421,6 +421,12 @@ unsigned VirtualKeyOf(const QKeyEvent& event)
     key.qtKey = event.key();
     key.keycode = event.nativeScanCode();
     key.keysym = event.nativeVirtualKey();
+    // A key press without a key code was made up by a program: Qt's key is
+    // all there is. Only a real one is worth the window system's keymap (and
+    // on Wayland it is the sign that there is a seat to ask: Qt's native
+    // interface fails on a connection without one).
+    if (key.keycode == 0)
+        return VirtualKeyOf(key.qtKey);
     KeymapSource* source = Source();
     if (!source)
         return VirtualKeyOf(key.qtKey);
