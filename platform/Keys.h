@@ -12,9 +12,9 @@ namespace platform {
 // is A); in a layout of another script (Russian, Greek, Hebrew, ...) the
 // letter keys count by their place, as the letter a US keyboard has there.
 // Shift, Caps Lock and AltGr do not change a letter key's code. Every other
-// key, and every key press without the window system's key code (one a
-// program makes up, or any on a platform whose keymap is not known), is
-// VirtualKeyOf(event.key()).
+// key is VirtualKeyOf(event.key()), but never a letter code; a key press
+// without the window system's key code (one a program makes up, or any on a
+// platform whose keymap is not known) is VirtualKeyOf(event.key()) as it is.
 unsigned VirtualKeyOf(const QKeyEvent& event);
 
 // A key press as the window system reports it.
