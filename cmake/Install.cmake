@@ -159,6 +159,16 @@ if(COILRUNNER_TESTS)
                    $<TARGET_FILE:coilrunner> $<TARGET_FILE:coilrunner_wayland_driver>)
   set_tests_properties(Desktop.EndToEndOnWayland PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 
+  # The steering keys pressed by key code on US, French, German, Russian,
+  # US+Russian (Russian group locked) and Greek layouts, on a real X server
+  # and on a headless wlroots compositor.
+  foreach(mode x11 wayland)
+    add_test(NAME Desktop.SteeringKeysOnLayouts.${mode}
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/keys_test.sh ${mode}
+                     $<TARGET_FILE:coilrunner_keys_driver>)
+    set_tests_properties(Desktop.SteeringKeysOnLayouts.${mode} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+  endforeach()
+
   # The HiDPI tests again with every window at twice the size.
   if(TARGET coilrunner_tests)
     add_test(NAME HiDpi.AtScaleFactor2

@@ -1,6 +1,7 @@
 #include "platform/Dialog.h"
 #include "platform/Application.h"
 #include "platform/DialogUnits.h"
+#include "platform/Keys.h"
 #include "platform/Menu.h"
 
 #include <QApplication>
@@ -273,7 +274,7 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override
     {
-        m_owner.OnKeyDown(VirtualKeyOf(event->key()));
+        m_owner.OnKeyDown(VirtualKeyOf(*event));
         // Then the default processing: the parent sees the key too.
         event->ignore();
     }

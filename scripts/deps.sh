@@ -4,11 +4,13 @@
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcanberra-dev
-          fonts-dejavu-core fonts-dejavu-extra)
+          fonts-dejavu-core fonts-dejavu-extra
+          libxkbcommon-dev libxkbcommon-x11-dev libwayland-dev qt6-base-private-dev)
 if [ "${1:-build}" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
-             libx11-dev dpkg-dev lintian man-db weston qt6-wayland)
+             libx11-dev dpkg-dev lintian man-db weston qt6-wayland
+             xkb-data x11-xkb-utils libxtst-dev sway)
 fi
 
 missing=()
