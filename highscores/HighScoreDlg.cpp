@@ -131,7 +131,8 @@ bool CHighScoreDlg::SaveHighScores()
         scores = m_scores;
         // Another game has saved since this one looked: its table, with the
         // scores admitted here placed into it, is the one to write. A file
-        // gone or tampered with since is replaced by this game's table.
+        // gone or tampered with since is replaced by this game's table, and
+        // so is any file under a table that never came from one.
         const bool changed = m_known.kind == KnownFile::Bytes ? m_known.bytes != now.bytes
                                                                : m_known.kind != KnownFile::Nothing;
         if (now.status == platform::ReadResult::Read && changed) {

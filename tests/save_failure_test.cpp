@@ -355,7 +355,8 @@ TEST(LinkedSave, RefusesAnotherUsersLinkInASharedStickyFolder)
     EXPECT_TRUE(QFileInfo(QStringLiteral("HiScores.ini")).isSymLink());
     EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
 
-    // The same link made by the folder's owner is the owner's choice.
+    // The same link made by the player (here root, also the folder's owner)
+    // is the player's choice.
     ASSERT_EQ(lchown("HiScores.ini", 0, 0), 0);
     CHighScoreDlg table;
     highscores::DefaultTable(table.m_names, table.m_scores);
