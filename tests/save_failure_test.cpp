@@ -181,6 +181,9 @@ TEST(FailedSave, FolderNotWritable)
     ScratchFolder folder;
     const std::string old = OldTable();
     folder.Write(old);
+    // Neither may be written: the file is closed too, for a player who owns
+    // it as much as for one who does not (else it is rewritten in place).
+    ASSERT_EQ(chmod("HiScores.ini", 0444), 0);
     EXPECT_CHILD_PASSES([&] { return InClosedFolder(folder, [] { return AdmitWhileSavingFails(); }); });
     EXPECT_EQ(folder.Read(), old) << "the old file was touched";
     EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
