@@ -42,16 +42,61 @@ void CHighScoreDlg::DoDataExchange(platform::DataExchange& dx)
     DDX_Text(dx, IDC_HS_SCORE10, m_strScore10);
 }
 
+namespace {
+
+// The rank a final score takes in `scores`: that of the highest-ranked entry
+// whose score is not greater (so a score equal to a stored one ranks above
+// it); 0 when it reaches none.
+int RankFor(const std::vector<std::uint32_t>& scores, std::uint32_t score)
+{
+    // From rank 10 up; the last match, the highest rank, decides.
+    int rank = 0;
+    for (int k = kEntries; k >= 1; --k)
+        if (score >= scores[k - 1])
+            rank = k;
+    return rank;
+}
+
+// Puts an entry at `rank`; the entries from there down move down by one,
+// and the one at rank 10 is dropped.
+void PlaceAt(std::vector<std::string>& names, std::vector<std::uint32_t>& scores, int rank, const std::string& name,
+             std::uint32_t score)
+{
+    for (int k = kEntries; k >= rank + 1; --k) {
+        names[k - 1] = names[k - 2];
+        scores[k - 1] = scores[k - 2];
+    }
+    names[rank - 1] = name;
+    scores[rank - 1] = score;
+}
+
+// A name as the table keeps it: control characters (C0, DEL and C1), which
+// no list shows, are dropped; nothing left stands as three blanks.
+std::string StoredName(const std::string& typed)
+{
+    std::string name;
+    for (const char c : typed) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F && (byte < 0x80 || byte >= 0xA0))
+            name.push_back(c);
+    }
+    return name.empty() ? std::string("   ") : name;
+}
+
+} // namespace
+
 void CHighScoreDlg::LoadHighScores()
 {
     const platform::ReadResult file = platform::ReadFileStart(kFileName, m_fileBuffer.size());
     if (file.status == platform::ReadResult::Missing) {
+        m_known = {KnownFile::Missing, {}};
         DefaultTable(m_names, m_scores);
         return;
     }
     // A file that cannot be opened or read is no tampering: the player is
-    // told why, and the defaults stand in for it.
+    // told why, and the defaults stand in for it. The save reads it again.
     if (file.status == platform::ReadResult::Failed) {
+        m_known = {KnownFile::Unreadable, {}};
         platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores in \"%1\" cannot be read: %2")
                                  .arg(QString::fromLatin1(kFileName), file.reason),
@@ -60,6 +105,7 @@ void CHighScoreDlg::LoadHighScores()
         return;
     }
 
+    m_known = {KnownFile::Bytes, file.bytes};
     std::copy(file.bytes.begin(), file.bytes.end(), m_fileBuffer.begin());
     const ParseResult result = ParseHighScores(m_fileBuffer.data(), file.bytes.size(), m_names, m_scores);
     if (result.Matches())
@@ -71,8 +117,46 @@ void CHighScoreDlg::LoadHighScores()
 
 bool CHighScoreDlg::SaveHighScores()
 {
-    const std::string bytes = FormatHighScores(m_names, m_scores);
-    const platform::FileResult saved = platform::ReplaceFileContents(kFileName, bytes);
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> scores;
+    std::string bytes;
+    const auto decide = [&](const platform::ReadResult& now) {
+        platform::Update update;
+        // Whatever the table there holds would be lost.
+        if (now.status == platform::ReadResult::Failed) {
+            update.reason = QStringLiteral("the scores it holds cannot be read: %1").arg(now.reason);
+            return update;
+        }
+        names = m_names;
+        scores = m_scores;
+        // Another game has saved since this one looked: its table, with the
+        // scores admitted here placed into it, is the one to write. A file
+        // gone or tampered with since is replaced by this game's table, and
+        // so is any file under a table that never came from one.
+        const bool changed = m_known.kind == KnownFile::Bytes ? m_known.bytes != now.bytes
+                                                               : m_known.kind != KnownFile::Nothing;
+        if (now.status == platform::ReadResult::Read && changed) {
+            std::vector<std::string> fileNames;
+            std::vector<std::uint32_t> fileScores;
+            if (ParseHighScores(now.bytes.data(), now.bytes.size(), fileNames, fileScores).Matches()) {
+                names = std::move(fileNames);
+                scores = std::move(fileScores);
+                for (const Entry& entry : m_pending)
+                    if (const int rank = RankFor(scores, entry.score))
+                        PlaceAt(names, scores, rank, entry.name, entry.score);
+            }
+        }
+        update.write = true;
+        update.bytes = bytes = FormatHighScores(names, scores);
+        return update;
+    };
+    const platform::FileResult saved = platform::UpdateFileContents(kFileName, m_fileBuffer.size(), decide);
+    if (saved.written) {
+        m_names = std::move(names);
+        m_scores = std::move(scores);
+        m_pending.clear();
+        m_known = {KnownFile::Bytes, bytes.substr(0, m_fileBuffer.size())};
+    }
     if (!saved.ok)
         platform::MessageBox(platform::MainWindow(),
                              QStringLiteral("The high scores could not be saved to \"%1\": %2")
@@ -86,26 +170,17 @@ void CHighScoreDlg::InsertScore(std::uint32_t score)
     m_bQualified = 0;
     if (m_scores.size() != kEntries || m_names.size() != kEntries)
         return;
-    // From rank 10 up; the last match, the highest rank whose score is not
-    // greater, decides.
-    int rank = 0;
-    for (int k = kEntries; k >= 1; --k)
-        if (score >= m_scores[k - 1]) {
-            rank = k;
-            m_bQualified = 1;
-        }
-    if (!m_bQualified)
+    const int rank = RankFor(m_scores, score);
+    if (!rank)
         return;
+    m_bQualified = 1;
 
     CNewHighScoreDlg nameDialog;
     nameDialog.DoModal();
 
-    for (int k = kEntries; k >= rank + 1; --k) {
-        m_names[k - 1] = m_names[k - 2];
-        m_scores[k - 1] = m_scores[k - 2];
-    }
-    m_names[rank - 1] = nameDialog.m_strName.empty() ? std::string("   ") : nameDialog.m_strName;
-    m_scores[rank - 1] = score;
+    const std::string name = StoredName(nameDialog.m_strName);
+    PlaceAt(m_names, m_scores, rank, name, score);
+    m_pending.push_back({name, score});
     SaveHighScores();
 }
 

@@ -14,8 +14,13 @@ public:
     // Reads "HiScores.ini" once, into the empty table; installs the default
     // table when the file is missing, cannot be read or fails its checksum.
     void LoadHighScores();
-    // Replaces the whole file with the table. False (after telling the
-    // player why) when the file could not be written; the table stays.
+    // Writes the table to the file, taken under its lock. When another game
+    // has saved there since this one read or wrote it, the scores admitted
+    // here since the last save are placed into the table the file holds now,
+    // which is then written and becomes the table. A table in the file that
+    // cannot be read is never written over. False (after telling the player
+    // why) when nothing could be written; the table and the scores waiting
+    // to be saved stay for the next save.
     bool SaveHighScores();
 
     // Admits a final score if it reaches a stored one, asks for the name,
@@ -35,6 +40,20 @@ public:
         m_strScore4, m_strScore5, m_strScore6, m_strScore7, m_strScore8, m_strScore9, m_strScore10;
 
 private:
+    // What this game last knew the file to hold: what the load found, or
+    // what its last save wrote. Nothing until then.
+    struct KnownFile {
+        enum Kind { Nothing, Missing, Unreadable, Bytes } kind = Nothing;
+        std::string bytes;   // the first bytes, as many as are read
+    };
+    struct Entry {
+        std::string name;
+        std::uint32_t score = 0;
+    };
+
     std::string& NameString(int rank);
     std::string& ScoreString(int rank);
+
+    KnownFile m_known;
+    std::vector<Entry> m_pending;   // admitted, not yet in the file, oldest first
 };

@@ -36,16 +36,31 @@ namespace {
 Dialog* g_mainDialog = nullptr;
 std::function<void()> g_appHelp;
 
-// Text is 8-bit: an edit box refuses a character that Latin-1 cannot hold
-// instead of letting it be replaced on the way into a member.
+// Text is 8-bit: an edit box takes no character that Latin-1 cannot hold,
+// rather than letting it be replaced on the way into a member.
 class Latin1Validator : public QValidator {
 public:
     using QValidator::QValidator;
-    State validate(QString& input, int&) const override
+    // Drops what an 8-bit name cannot hold or should not: characters beyond
+    // Latin-1, and control characters (C0, DEL, C1), which typing never
+    // gives but a paste may. The rest of a paste is kept.
+    State validate(QString& input, int& cursor) const override
     {
-        for (const QChar c : input)
-            if (c.unicode() > 0xFF)
-                return Invalid;
+        QString kept;
+        kept.reserve(input.size());
+        int keptBeforeCursor = 0;
+        for (qsizetype k = 0; k < input.size(); ++k) {
+            const char16_t c = input[k].unicode();
+            if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c > 0xFF)
+                continue;
+            kept += input[k];
+            if (k < cursor)
+                ++keptBeforeCursor;
+        }
+        if (kept.size() != input.size()) {
+            input = kept;
+            cursor = keptBeforeCursor;
+        }
         return Acceptable;
     }
 };

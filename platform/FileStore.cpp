@@ -1,14 +1,20 @@
 #include "platform/FileStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <cwchar>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +24,12 @@ FileStepHook& Hook()
 {
     static FileStepHook hook;
     return hook;
+}
+
+std::chrono::milliseconds& Patience()
+{
+    static std::chrono::milliseconds patience{5000};
+    return patience;
 }
 
 // Runs one step: the hook may fail it first; a call cut short by a signal
@@ -48,8 +60,6 @@ int CloseStep(int fd)
         }
     return ::close(fd);
 }
-
-QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 FileResult Failure(int error) { return {false, SystemReason(error)}; }
 FileResult Failure(const char* reason) { return {false, QString::fromUtf8(reason)}; }
@@ -103,84 +113,250 @@ bool WriteAll(int fd, std::string_view bytes, FileStep step, off_t offset = -1)
 // A sync that the file system does not offer is no failure.
 bool Synced(int result) { return result == 0 || errno == EINVAL || errno == ENOTSUP; }
 
-// What a save writes: the file `name` in `folder`, as it stands (`info`)
-// when it exists.
-struct Target {
+// Where a path leads: the file `name` in `folder`, as it stands (`info`)
+// when it exists. `name` is never a link.
+struct Place {
     Fd folder;
     std::string name;
     bool exists = false;
     struct stat info {};
+    int links = 0;   // links followed to get here
 };
 
-// Makes `path`, seen from the target's folder, the target: the folder it
-// names is opened, and its last part becomes the name.
-bool Enter(Target& target, const std::string& path, FileStep step)
+// Why a walk along a path stopped short: a system error, or our words.
+struct Stop {
+    int error = 0;
+    const char* text = nullptr;
+};
+
+constexpr int kMostLinks = 40;
+
+// Puts the parts of `path` on `parts`, the first one last: the next to walk.
+void PushParts(std::vector<std::string>& parts, std::string_view path)
 {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        target.name = path;
-        return true;
+    std::vector<std::string> split;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (!part.empty() && part != ".")
+            split.emplace_back(part);
+        start = end + 1;
     }
-    const std::string folderPath = slash == 0 ? std::string("/") : path.substr(0, slash);
-    Fd folder(Step(step, [&] {
-        return ::openat(target.folder.Get(), folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    parts.insert(parts.end(), split.rbegin(), split.rend());
+}
+
+// Walks `path` from the current folder part by part, each folder opened
+// without following a link, and each link followed only where its owner
+// may aim it (see ReplaceFileContents), to the folder that holds the last
+// part and what stands under that name there, which is not a link.
+bool Walk(const char* path, Place& place, Stop& stop)
+{
+    const auto fail = [&](int error) {
+        stop = {error, nullptr};
+        return false;
+    };
+    const std::string_view whole(path);
+    const char* start = whole.starts_with('/') ? "/" : ".";
+    place.folder = Fd(Step(FileStep::OpenFolder, [&] { return ::open(start, O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+    if (place.folder.Get() < 0)
+        return fail(errno);
+    std::vector<std::string> parts;
+    PushParts(parts, whole);
+    if (parts.empty())
+        parts.emplace_back(".");
+    place.links = 0;
+    while (!parts.empty()) {
+        const std::string part = std::move(parts.back());
+        parts.pop_back();
+        const bool last = parts.empty();
+        struct stat st {};
+        if (Step(FileStep::Inspect, [&] {
+                return ::fstatat(place.folder.Get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+            }) != 0) {
+            if (errno != ENOENT || !last)
+                return fail(errno);
+            place.name = part;
+            place.exists = false;
+            return true;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (++place.links > kMostLinks)
+                return fail(ELOOP);
+            // The link that stands for the file must be the user's own; on
+            // the way to a folder, root's links are trusted as well.
+            if (st.st_uid != ::geteuid() && (last || st.st_uid != 0)) {
+                stop = {0, "it is a link that another user made"};
+                return false;
+            }
+            char buffer[PATH_MAX];
+            const ssize_t length = Step(FileStep::Inspect, [&] {
+                return ::readlinkat(place.folder.Get(), part.c_str(), buffer, sizeof buffer);
+            });
+            if (length < 0)
+                return fail(errno);
+            if (static_cast<std::size_t>(length) == sizeof buffer)
+                return fail(ENAMETOOLONG);
+            const std::string_view target(buffer, static_cast<std::size_t>(length));
+            if (target.starts_with('/')) {
+                place.folder = Fd(Step(FileStep::Inspect, [] { return ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC); }));
+                if (place.folder.Get() < 0)
+                    return fail(errno);
+            }
+            const std::size_t before = parts.size();
+            PushParts(parts, target);
+            if (parts.size() == before && last)
+                parts.emplace_back(".");
+            continue;
+        }
+        if (last) {
+            place.name = part;
+            place.exists = true;
+            place.info = st;
+            return true;
+        }
+        if (!S_ISDIR(st.st_mode))
+            return fail(ENOTDIR);
+        Fd next(Step(FileStep::Inspect, [&] {
+            return ::openat(place.folder.Get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }));
+        if (next.Get() < 0)
+            return fail(errno);
+        place.folder = std::move(next);
+    }
+    return fail(ENOENT);
+}
+
+// Opens the folder of `place` for reading, which a lock and a sync need.
+bool OpenFolderItself(Place& place)
+{
+    Fd folder(Step(FileStep::OpenFolder, [&] {
+        return ::openat(place.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }));
     if (folder.Get() < 0)
         return false;
-    target.folder = std::move(folder);
-    target.name = slash + 1 < path.size() ? path.substr(slash + 1) : std::string(".");
+    place.folder = std::move(folder);
     return true;
 }
 
-// Follows the path from the current folder, link by link, to the regular
-// file a save may replace, or to the free name where it may make one.
-FileResult Resolve(const char* path, Target& target)
+// Errors of a file system that offers no locks (or none on folders).
+bool NoLocksHere(int error)
 {
-    target.folder = Fd(Step(FileStep::OpenFolder, [] { return ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (target.folder.Get() < 0 || !Enter(target, path, FileStep::OpenFolder))
-        return Failure(errno);
-    for (int links = 0;; ++links) {
-        struct stat st {};
-        if (Step(FileStep::Inspect, [&] {
-                return ::fstatat(target.folder.Get(), target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
-            }) != 0) {
-            if (errno != ENOENT)
-                return Failure(errno);
-            if (links > 0)
-                return Failure("it is a link to a file that does not exist");
-            target.exists = false;
-            return {true, {}};
-        }
-        if (S_ISREG(st.st_mode)) {
-            target.exists = true;
-            target.info = st;
-            return {true, {}};
-        }
-        if (!S_ISLNK(st.st_mode))
-            return Failure("it is not a regular file");
-        if (links == 40)
-            return Failure(ELOOP);
+    return error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP || error == EINVAL || error == EBADF;
+}
 
-        // The rule the system itself keeps for links in shared folders.
-        struct stat folder {};
-        if (Step(FileStep::Inspect, [&] { return ::fstat(target.folder.Get(), &folder); }) != 0)
-            return Failure(errno);
-        if ((folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && st.st_uid != ::geteuid()
-            && st.st_uid != folder.st_uid)
-            return Failure("it is a link that another user made in a folder open to all");
-
-        char buffer[PATH_MAX];
-        const ssize_t length = Step(FileStep::Inspect, [&] {
-            return ::readlinkat(target.folder.Get(), target.name.c_str(), buffer, sizeof buffer);
-        });
-        if (length < 0)
-            return Failure(errno);
-        if (static_cast<std::size_t>(length) == sizeof buffer)
-            return Failure(ENAMETOOLONG);
-        if (!Enter(target, std::string(buffer, static_cast<std::size_t>(length)), FileStep::Inspect))
-            return errno == ENOENT ? Failure("it is a link to a file that does not exist") : Failure(errno);
+// Takes the lock on the folder `folder` (LOCK_SH or LOCK_EX), waiting up to
+// the patience for another holder to let go. `held`: whether a lock is held
+// now; false where the file system offers none, which is no failure.
+bool TakeLock(int folder, int operation, bool& held, QString& reason)
+{
+    held = false;
+    if (const FileStepHook& hook = Hook())
+        if (const int error = hook(FileStep::Lock)) {
+            reason = SystemReason(error);
+            return false;
+        }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + Patience();
+    Clock::duration pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (::flock(folder, operation | LOCK_NB) == 0) {
+            held = true;
+            return true;
+        }
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        if (NoLocksHere(error))
+            return true;
+        if (error != EWOULDBLOCK) {
+            reason = SystemReason(error);
+            return false;
+        }
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
+            reason = QStringLiteral("another game has kept it locked for over %1 seconds")
+                         .arg(static_cast<double>(Patience().count()) / 1000.0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::min(pause, deadline - now));
+        pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(20));
     }
 }
+
+// Looks again at what stands under the name, now that the lock is held: a
+// game that saved meanwhile has put a new file there.
+bool Reinspect(Place& place)
+{
+    struct stat st {};
+    if (Step(FileStep::Inspect, [&] {
+            return ::fstatat(place.folder.Get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+        }) != 0) {
+        if (errno != ENOENT)
+            return false;
+        place.exists = false;
+        return true;
+    }
+    place.exists = true;
+    place.info = st;
+    return true;
+}
+
+ReadResult ReadFailure(const QString& reason)
+{
+    ReadResult result;
+    result.status = ReadResult::Failed;
+    result.reason = reason;
+    return result;
+}
+
+// Reads at most `maxBytes` of the file at `place`.
+ReadResult ReadAt(const Place& place, std::size_t maxBytes)
+{
+    ReadResult result;
+    if (!place.exists) {
+        result.status = ReadResult::Missing;
+        return result;
+    }
+    // Opening a named pipe or a device may block or act: only a regular
+    // file is opened.
+    if (!S_ISREG(place.info.st_mode))
+        return ReadFailure(QStringLiteral("it is not a file"));
+    Fd fd(Step(FileStep::Open, [&] {
+        return ::openat(place.folder.Get(), place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    }));
+    if (fd.Get() < 0)
+        return ReadFailure(SystemReason(errno));
+    struct stat st {};
+    if (Step(FileStep::Inspect, [&] { return ::fstat(fd.Get(), &st); }) != 0)
+        return ReadFailure(SystemReason(errno));
+    if (!S_ISREG(st.st_mode))
+        return ReadFailure(QStringLiteral("it is not a file"));
+
+    result.bytes.resize(maxBytes);
+    std::size_t got = 0;
+    while (got < maxBytes) {
+        const ssize_t n = Step(FileStep::Read, [&] { return ::read(fd.Get(), &result.bytes[got], maxBytes - got); });
+        if (n < 0)
+            return ReadFailure(SystemReason(errno));
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    result.bytes.resize(got);
+    result.status = ReadResult::Read;
+    // Closing a file that was only read loses nothing: its result is not needed.
+    return result;
+}
+
+// Temporary files are named after the file, this mark and six letters or
+// digits: a name no player gives a copy of their own, so that a leftover of
+// a killed save is known for one.
+constexpr std::string_view kTemporaryMark = ".saving-";
+constexpr char kTemporaryLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t kTemporaryRandom = 6;
 
 std::string TemporaryName(const std::string& name)
 {
@@ -188,17 +364,56 @@ std::string TemporaryName(const std::string& name)
     // taken one and another is drawn.
     static std::mt19937 random(static_cast<unsigned>(::getpid())
                                ^ static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string temp = name + '.';
-    for (int k = 0; k < 6; ++k)
-        temp += letters[random() % (sizeof letters - 1)];
+    std::string temp = name;
+    temp += kTemporaryMark;
+    for (std::size_t k = 0; k < kTemporaryRandom; ++k)
+        temp += kTemporaryLetters[random() % (sizeof kTemporaryLetters - 1)];
     return temp;
+}
+
+bool IsTemporaryName(std::string_view candidate, const std::string& name)
+{
+    if (candidate.size() != name.size() + kTemporaryMark.size() + kTemporaryRandom || !candidate.starts_with(name)
+        || candidate.substr(name.size(), kTemporaryMark.size()) != kTemporaryMark)
+        return false;
+    const std::string_view letters(kTemporaryLetters, sizeof kTemporaryLetters - 1);
+    return std::all_of(candidate.end() - kTemporaryRandom, candidate.end(),
+                       [&](char c) { return letters.find(c) != std::string_view::npos; });
+}
+
+// Removes the temporary files that saves of this file, killed part way,
+// left in its folder: regular files of this user, with one name each, named
+// as TemporaryName names them. Runs only while the exclusive lock is held,
+// which every save holds for as long as its temporary file exists, so that
+// any such file is a leftover. Whatever fails here fails no save.
+void RemoveLeftovers(const Place& place)
+{
+    const int listing = ::openat(place.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    DIR* folder = ::fdopendir(listing);
+    if (!folder) {
+        ::close(listing);
+        return;
+    }
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (!IsTemporaryName(entry->d_name, place.name))
+            continue;
+        struct stat st {};
+        if (::fstatat(listing, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid() && st.st_nlink == 1)
+            leftovers.emplace_back(entry->d_name);
+    }
+    for (const std::string& leftover : leftovers)
+        ::unlinkat(listing, leftover.c_str(), 0);
+    ::closedir(folder);
 }
 
 // Writes the new contents to a temporary file beside the target and puts
 // it in the target's place. `createError` tells whether the temporary file
 // could not be made, and why.
-FileResult ReplaceThroughTemporaryFile(const Target& target, std::string_view bytes, int& createError)
+FileResult ReplaceThroughTemporaryFile(const Place& target, std::string_view bytes, int& createError)
 {
     const int folder = target.folder.Get();
     std::string temp;
@@ -248,14 +463,17 @@ FileResult ReplaceThroughTemporaryFile(const Target& target, std::string_view by
         return fail(errno);
     // The new table stands; a folder that cannot be synced may still lose
     // it to a crash, and the player is told so.
-    if (!Synced(Step(FileStep::SyncFolder, [&] { return ::fsync(folder); })))
-        return Failure(errno);
-    return {true, {}};
+    if (!Synced(Step(FileStep::SyncFolder, [&] { return ::fsync(folder); }))) {
+        FileResult result = Failure(errno);
+        result.written = true;
+        return result;
+    }
+    return {true, {}, true};
 }
 
 // Puts the old contents back after a failed rewrite in place, as far as
 // the system lets it.
-void Restore(const Target& target, const std::string& old)
+void Restore(const Place& target, const std::string& old)
 {
     Fd fd(Step(FileStep::Restore, [&] {
         return ::openat(target.folder.Get(), target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
@@ -268,8 +486,8 @@ void Restore(const Target& target, const std::string& old)
 
 // The last resort, for a folder that takes no new file: the file is
 // rewritten where it stands. Its old contents are read first and put back
-// if any step fails.
-FileResult RewriteInPlace(const Target& target, std::string_view bytes, int createError)
+// if any step fails. The exclusive lock keeps readers away meanwhile.
+FileResult RewriteInPlace(const Place& target, std::string_view bytes, int createError)
 {
     // Only a file of the size the game could have written is worth this.
     constexpr off_t kMostKept = 1 << 16;
@@ -314,73 +532,149 @@ FileResult RewriteInPlace(const Target& target, std::string_view bytes, int crea
         return fail(errno);
     if (CloseStep(fd.Release()) != 0)
         return fail(errno);
-    return {true, {}};
+    return {true, {}, true};
 }
 
-} // namespace
+// A link that led to no file, for a writer.
+constexpr const char* kDanglingLink = "it is a link to a file that does not exist";
 
-FileResult ReplaceFileContents(const char* name, std::string_view bytes)
+// Walks to the file a save may replace, or to the free name where it may
+// make one, and takes the folder's exclusive lock (`locked`: whether one is
+// held). The lock is held for as long as `place.folder` stays open.
+FileResult TakeForWriting(const char* path, Place& place, bool& locked)
 {
-    Target target;
-    if (FileResult resolved = Resolve(name, target); !resolved.ok)
-        return resolved;
+    Stop stop;
+    if (!Walk(path, place, stop)) {
+        if (stop.text)
+            return Failure(stop.text);
+        return stop.error == ENOENT && place.links > 0 ? Failure(kDanglingLink) : Failure(stop.error);
+    }
+    const auto refusal = [&]() -> FileResult {
+        if (!place.exists && place.links > 0)
+            return Failure(kDanglingLink);
+        if (place.exists && !S_ISREG(place.info.st_mode))
+            return Failure("it is not a regular file");
+        return {true, {}};
+    };
+    if (FileResult fit = refusal(); !fit.ok)
+        return fit;
+    if (!OpenFolderItself(place))
+        return Failure(errno);
+    QString reason;
+    if (!TakeLock(place.folder.Get(), LOCK_EX, locked, reason))
+        return {false, reason};
+    if (!Reinspect(place))
+        return Failure(errno);
+    return refusal();
+}
+
+FileResult Write(const char* name, std::size_t maxBytes, bool readFirst,
+                 const std::function<Update(const ReadResult& now)>& decide)
+{
+    Place target;
+    bool locked = false;
+    if (FileResult taken = TakeForWriting(name, target, locked); !taken.ok)
+        return taken;
+    ReadResult now;
+    if (readFirst)
+        now = ReadAt(target, maxBytes);
+    else
+        now.status = target.exists ? ReadResult::Read : ReadResult::Missing;
+    const Update update = decide(now);
+    if (!update.write)
+        return {false, update.reason};
+
     // A file this process may not write is not replaced either.
     if (target.exists
         && Step(FileStep::Inspect, [&] {
                return ::faccessat(target.folder.Get(), target.name.c_str(), W_OK, AT_EACCESS);
            }) != 0)
         return Failure(errno);
+    if (locked)
+        RemoveLeftovers(target);
 
     int createError = 0;
-    FileResult result = ReplaceThroughTemporaryFile(target, bytes, createError);
+    FileResult result = ReplaceThroughTemporaryFile(target, update.bytes, createError);
     if (!result.ok && target.exists && (createError == EACCES || createError == EPERM))
-        return RewriteInPlace(target, bytes, createError);
+        return RewriteInPlace(target, update.bytes, createError);
     return result;
+}
+
+} // namespace
+
+QString SystemReason(int error)
+{
+    // strerror() speaks the locale's character set, which need not be
+    // UTF-8, the only one Qt's 8-bit conversion knows on this system. A
+    // byte the locale cannot read is taken as Latin-1.
+    const char* text = std::strerror(error);
+    std::size_t left = std::strlen(text);
+    QString reason;
+    std::mbstate_t state{};
+    while (left > 0) {
+        wchar_t c = 0;
+        const std::size_t n = std::mbrtowc(&c, text, left, &state);
+        if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+            reason += QChar(static_cast<unsigned char>(*text));
+            ++text;
+            --left;
+            state = std::mbstate_t{};
+            continue;
+        }
+        if (n == 0)
+            break;
+        reason += QString::fromWCharArray(&c, 1);
+        text += n;
+        left -= n;
+    }
+    return reason;
+}
+
+FileResult ReplaceFileContents(const char* name, std::string_view bytes)
+{
+    return Write(name, 0, false, [bytes](const ReadResult&) { return Update{true, std::string(bytes), {}}; });
+}
+
+FileResult UpdateFileContents(const char* name, std::size_t maxBytes,
+                              const std::function<Update(const ReadResult& now)>& decide)
+{
+    return Write(name, maxBytes, true, decide);
 }
 
 ReadResult ReadFileStart(const char* name, std::size_t maxBytes)
 {
-    ReadResult result;
-    const auto fail = [&](const QString& reason) {
-        result.status = ReadResult::Failed;
-        result.reason = reason;
-        result.bytes.clear();
-        return result;
-    };
-    // What the name leads to is looked at before it is opened: opening a
-    // named pipe or a device may block or act.
-    struct stat st {};
-    if (Step(FileStep::Inspect, [&] { return ::stat(name, &st); }) != 0) {
-        if (errno == ENOENT) {
-            result.status = ReadResult::Missing;
-            return result;
+    Place place;
+    Stop stop;
+    if (!Walk(name, place, stop)) {
+        if (stop.text)
+            return ReadFailure(QString::fromUtf8(stop.text));
+        if (stop.error == ENOENT) {
+            ReadResult missing;
+            missing.status = ReadResult::Missing;
+            return missing;
         }
-        return fail(SystemReason(errno));
+        return ReadFailure(SystemReason(stop.error));
     }
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("it is not a file"));
-    Fd fd(Step(FileStep::Open, [&] { return ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
-    if (fd.Get() < 0)
-        return fail(SystemReason(errno));
-    if (Step(FileStep::Inspect, [&] { return ::fstat(fd.Get(), &st); }) != 0)
-        return fail(SystemReason(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("it is not a file"));
+    if (place.exists && S_ISREG(place.info.st_mode)) {
+        // A folder this user may pass through but not list cannot be locked
+        // by them; any game that saves there can, and saves whole files.
+        if (OpenFolderItself(place)) {
+            bool locked = false;
+            QString reason;
+            if (!TakeLock(place.folder.Get(), LOCK_SH, locked, reason))
+                return ReadFailure(reason);
+            if (!Reinspect(place))
+                return ReadFailure(SystemReason(errno));
+        } else if (errno != EACCES) {
+            return ReadFailure(SystemReason(errno));
+        }
+    }
+    return ReadAt(place, maxBytes);
+}
 
-    result.bytes.resize(maxBytes);
-    std::size_t got = 0;
-    while (got < maxBytes) {
-        const ssize_t n = Step(FileStep::Read, [&] { return ::read(fd.Get(), &result.bytes[got], maxBytes - got); });
-        if (n < 0)
-            return fail(SystemReason(errno));
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    result.bytes.resize(got);
-    result.status = ReadResult::Read;
-    // Closing a file that was only read loses nothing: its result is not needed.
-    return result;
+std::chrono::milliseconds SetLockPatience(std::chrono::milliseconds patience)
+{
+    return std::exchange(Patience(), patience);
 }
 
 FileStepHook SetFileStepHook(FileStepHook hook)

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -109,19 +110,64 @@ TEST_F(HighScoreTableTest, NamesAsEntered)
     }
 }
 
-TEST_F(HighScoreTableTest, NameBoxRefusesCharactersOutsideTheEightBitSet)
+// What is typed or pasted into the name box keeps the characters an 8-bit
+// name can hold and drops the others, beyond Latin-1 or control characters,
+// instead of refusing the whole paste.
+TEST_F(HighScoreTableTest, NameBoxKeepsWhatTheFileCanHold)
 {
     CNewHighScoreDlg dialog;
     ASSERT_TRUE(dialog.Create());
     auto* edit = qobject_cast<QLineEdit*>(dialog.GetDlgItem(IDC_PLAYER_NAME));
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->maxLength(), 27);
-    edit->insert(QStringLiteral("A\u20AC"));
-    EXPECT_EQ(edit->text(), QString()) << "the euro sign has no 8-bit code here";
-    edit->insert(QStringLiteral("\u00C5sa"));
-    EXPECT_EQ(edit->text(), QStringLiteral("\u00C5sa"));
     EXPECT_EQ(dialog.Window()->windowTitle(), QStringLiteral("New High Score!"));
     EXPECT_FALSE(dialog.Window()->windowFlags() & Qt::WindowCloseButtonHint) << "no close box";
+
+    const struct { const char* what; QString pasted; QString kept; } cases[] = {
+        {"euro sign", QStringLiteral("abc\u20ACdef"), QStringLiteral("abcdef")},
+        {"Latin-1 letters", QStringLiteral("\u00C5sa Zo\u00EB"), QStringLiteral("\u00C5sa Zo\u00EB")},
+        {"control characters", QStringLiteral("a\tb\nc\u0001d\u007Fe\u0085f\u009Fg\rh"), QStringLiteral("abcdefgh")},
+        {"nothing it can hold", QStringLiteral("\u20AC\U0001F600\n"), QString()},
+        {"no-break space and the top of Latin-1", QStringLiteral("x\u00A0\u00FFy"), QStringLiteral("x\u00A0\u00FFy")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        edit->clear();
+        QApplication::clipboard()->setText(c.pasted);
+        edit->paste();
+        EXPECT_EQ(edit->text(), c.kept);
+        EXPECT_EQ(edit->cursorPosition(), c.kept.size());
+    }
+    // Pasted into the middle of a name, the cursor ends behind what was kept.
+    edit->setText(QStringLiteral("AB"));
+    edit->setCursorPosition(1);
+    QApplication::clipboard()->setText(QStringLiteral("x\u20ACy"));
+    edit->paste();
+    EXPECT_EQ(edit->text(), QStringLiteral("AxyB"));
+    EXPECT_EQ(edit->cursorPosition(), 3);
+}
+
+// A name that reached the table some other way than the box still keeps no
+// control character; one that was nothing else stands as three blanks.
+TEST_F(HighScoreTableTest, ControlCharactersAreNeverStored)
+{
+    const struct { const char* what; QString typed; std::string stored; } cases[] = {
+        {"tab, line feed, SOH, DEL, NEL", QStringLiteral("A\tB\nC\u0001D\u007FE\u0085F"), "ABCDEF"},
+        {"only control characters", QStringLiteral("\t\n"), "   "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        highscores::DefaultTable(table.m_names, table.m_scores);
+        // Past the box's own checks: set as a program would set it.
+        modal.onDialog = [&](platform::Dialog& dialog) {
+            qobject_cast<QLineEdit*>(dialog.GetDlgItem(IDC_PLAYER_NAME))->setText(c.typed);
+            dialog.SendCommand(IDOK);
+            return dialog.Result();
+        };
+        table.InsertScore(95);
+        EXPECT_EQ(table.m_names[1], c.stored);
+        EXPECT_NE(folder.Read().find(c.stored + "~00095~"), std::string::npos) << "the file holds the name as stored";
+    }
 }
 
 TEST_F(HighScoreTableTest, NameBoxHasTheFocusWhenTheDialogOpens)

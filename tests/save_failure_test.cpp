@@ -5,17 +5,24 @@
 #include "highscores/HighScoreDlg.h"
 #include "highscores/HighScoreFile.h"
 #include "reliability/ChildProcess.h"
+#include "reliability/GameProcess.h"
 #include "reliability/StepFaults.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -174,6 +181,9 @@ TEST(FailedSave, FolderNotWritable)
     ScratchFolder folder;
     const std::string old = OldTable();
     folder.Write(old);
+    // Neither may be written: the file is closed too, for a player who owns
+    // it as much as for one who does not (else it is rewritten in place).
+    ASSERT_EQ(chmod("HiScores.ini", 0444), 0);
     EXPECT_CHILD_PASSES([&] { return InClosedFolder(folder, [] { return AdmitWhileSavingFails(); }); });
     EXPECT_EQ(folder.Read(), old) << "the old file was touched";
     EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
@@ -348,7 +358,8 @@ TEST(LinkedSave, RefusesAnotherUsersLinkInASharedStickyFolder)
     EXPECT_TRUE(QFileInfo(QStringLiteral("HiScores.ini")).isSymLink());
     EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
 
-    // The same link made by the folder's owner is the owner's choice.
+    // The same link made by the player (here root, also the folder's owner)
+    // is the player's choice.
     ASSERT_EQ(lchown("HiScores.ini", 0, 0), 0);
     CHighScoreDlg table;
     highscores::DefaultTable(table.m_names, table.m_scores);
@@ -667,4 +678,421 @@ TEST(InterruptedSave, FileIsAlwaysTheOldOrTheNewTable)
         }
     EXPECT_GT(sawOld, 0);
     EXPECT_GT(sawNew, 0);
+}
+
+namespace {
+
+// `table` read from its bytes, with `name` admitted at rank 1 for a score
+// above all: the table a save writes after placing it there.
+std::string WithAdaOnTop(const std::string& table, std::uint32_t score = 5000)
+{
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> scores;
+    highscores::ParseHighScores(table.data(), table.size(), names, scores);
+    names.insert(names.begin(), "Ada");
+    scores.insert(scores.begin(), score);
+    names.pop_back();
+    scores.pop_back();
+    return highscores::FormatHighScores(names, scores);
+}
+
+// Fails every step of one kind with `error` while `failing` is set.
+class FailingStep {
+public:
+    FailingStep(platform::FileStep step, int error)
+    {
+        m_previous = platform::SetFileStepHook([this, step, error](platform::FileStep s) {
+            return failing && s == step ? error : 0;
+        });
+    }
+    ~FailingStep() { platform::SetFileStepHook(std::move(m_previous)); }
+    bool failing = true;
+
+private:
+    platform::FileStepHook m_previous;
+};
+
+} // namespace
+
+// A table the player may write but not read (mode 0200) loads as the
+// defaults, as any unreadable one; an admitted score is then not written
+// over it, and once the file reads again the score goes into the table it
+// holds.
+TEST(UnreadableTable, WriteOnlyTableIsNeverWrittenOver)
+{
+    ScratchFolder folder;
+    const std::string real = OldTable();
+    folder.Write(real);
+    const bool asRoot = reliability::RunningAsRoot();
+    const QByteArray path = folder.Path().toLocal8Bit();
+    if (asRoot) {
+        ASSERT_EQ(chown(path.constData(), reliability::kNobody, reliability::kNobody), 0);
+        ASSERT_EQ(chown("HiScores.ini", reliability::kNobody, reliability::kNobody), 0);
+    }
+    ASSERT_EQ(chmod("HiScores.ini", 0200), 0);
+    EXPECT_CHILD_PASSES([&]() -> std::string {
+        if (asRoot && !reliability::DropRoot())
+            return reliability::CannotRunHere("running as root, and the child process cannot give up root");
+        if (FILE* file = std::fopen("HiScores.ini", "rb")) {
+            std::fclose(file);
+            return "the file is readable after all";
+        }
+        CHighScoreDlg table;
+        ScriptedModal modal;
+        modal.onDialog = EnterName(QStringLiteral("Ada"));
+        table.LoadHighScores();
+        if (modal.messages.size() != 1 || !modal.messages[0].contains(QStringLiteral("cannot be read")))
+            return "the load did not say the file cannot be read";
+        table.InsertScore(5000);
+        if (modal.messages.size() != 2)
+            return "the save said nothing";
+        const QString& text = modal.messages[1];
+        if (!text.contains(QStringLiteral("could not be saved")) || !text.contains(QStringLiteral("HiScores.ini"))
+            || !text.contains(QString::fromUtf8(std::strerror(EACCES))))
+            return "unclear message: " + text.toStdString();
+        if (table.m_names[0] != "Ada" || table.m_scores[0] != 5000)
+            return "the score is not kept";
+        if (chmod("HiScores.ini", 0600) != 0)
+            return "the file could not be made readable";
+        if (FileBytes("HiScores.ini") != real)
+            return "the real table was written over";
+        if (!table.SaveHighScores() || modal.messages.size() != 2)
+            return "the save once the file reads failed";
+        if (FileBytes("HiScores.ini") != WithAdaOnTop(real))
+            return "the score did not go into the real table";
+        return "";
+    });
+}
+
+// A read error at the start (a bad sector, a disk that came back) brings
+// the defaults; the save reads the file again and places the score into the
+// table there, or, while the error lasts, writes nothing.
+TEST(UnreadableTable, ReadErrorAtTheStartThatClearsLater)
+{
+    for (const bool lastsToTheSave : {false, true}) {
+        SCOPED_TRACE(lastsToTheSave ? "the error lasts to the save" : "the error has cleared by the save");
+        ScratchFolder folder;
+        const std::string real = OldTable();
+        folder.Write(real);
+        CHighScoreDlg table;
+        ScriptedModal modal;
+        modal.onDialog = EnterName(QStringLiteral("Ada"));
+        FailingStep fault(platform::FileStep::Read, EIO);
+        table.LoadHighScores();
+        ASSERT_EQ(modal.messages.size(), 1u);
+        EXPECT_TRUE(modal.messages[0].contains(QStringLiteral("cannot be read")));
+        EXPECT_EQ(table.m_names[0], "Quillware");
+
+        fault.failing = lastsToTheSave;
+        table.InsertScore(5000);
+        if (lastsToTheSave) {
+            ASSERT_EQ(modal.messages.size(), 2u);
+            EXPECT_TRUE(modal.messages[1].contains(QStringLiteral("could not be saved to \"HiScores.ini\"")));
+            EXPECT_TRUE(modal.messages[1].contains(QString::fromUtf8(std::strerror(EIO))));
+            EXPECT_EQ(folder.Read(), real);
+            fault.failing = false;
+            EXPECT_TRUE(table.SaveHighScores());
+        }
+        EXPECT_EQ(modal.messages.size(), lastsToTheSave ? 2u : 1u);
+        EXPECT_EQ(folder.Read(), WithAdaOnTop(real));
+        // The list shows the table that was written.
+        EXPECT_EQ(highscores::FormatHighScores(table.m_names, table.m_scores), folder.Read());
+    }
+}
+
+// Another game (or anything else) keeps the table's lock: a game waits a
+// while, then says so; the score stays in its table and goes into the
+// file at the next save. Readers share the lock with each other.
+TEST(LockedTable, AGameThatCannotGetTheLockSaysSoAndKeepsItsScore)
+{
+    ScratchFolder folder;
+    const std::string real = OldTable();
+    folder.Write(real);
+    const std::chrono::milliseconds patience = platform::SetLockPatience(std::chrono::milliseconds(100));
+    const int held = open(folder.Path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+    CHighScoreDlg table;
+    ScriptedModal modal;
+    modal.onDialog = EnterName(QStringLiteral("Ada"));
+    table.LoadHighScores();
+    ASSERT_EQ(modal.messages.size(), 1u);
+    EXPECT_TRUE(modal.messages[0].contains(QStringLiteral("cannot be read")));
+    EXPECT_TRUE(modal.messages[0].contains(QStringLiteral("locked")));
+    table.InsertScore(5000);
+    ASSERT_EQ(modal.messages.size(), 2u);
+    EXPECT_TRUE(modal.messages[1].contains(QStringLiteral("could not be saved to \"HiScores.ini\"")));
+    EXPECT_TRUE(modal.messages[1].contains(QStringLiteral("locked")));
+    EXPECT_EQ(table.m_names[0], "Ada");
+    EXPECT_EQ(folder.Read(), real);
+
+    // A reader's lock keeps writers away, not readers.
+    ASSERT_EQ(flock(held, LOCK_SH), 0);
+    CHighScoreDlg reader;
+    reader.LoadHighScores();
+    EXPECT_EQ(modal.messages.size(), 2u);
+    EXPECT_EQ(reader.m_scores[0], 900u);
+    EXPECT_FALSE(table.SaveHighScores());
+    EXPECT_EQ(modal.messages.size(), 3u);
+
+    close(held);
+    EXPECT_TRUE(table.SaveHighScores());
+    EXPECT_EQ(modal.messages.size(), 3u);
+    EXPECT_EQ(folder.Read(), WithAdaOnTop(real));
+    platform::SetLockPatience(patience);
+}
+
+// The system's words in a message read as the locale writes them: here
+// Latin-1, where "Gerät" must not come out as "Ger\uFFFDt".
+TEST(SaveMessages, TheSystemsWordsReadInTheLocalesCharacterSet)
+{
+    ScratchFolder folder;
+    EXPECT_CHILD_PASSES([&]() -> std::string {
+        const char* locale = "de_DE.ISO-8859-1";
+        QTemporaryDir made;
+        if (!std::setlocale(LC_ALL, locale)) {
+            // Not installed here: made for this process alone.
+            if (std::system("command -v localedef >/dev/null 2>&1") != 0)
+                return reliability::CannotRunHere("no localedef (Debian package locales)");
+            const std::string where = made.path().toStdString() + "/" + locale;
+            // localedef may end with a warning and a status other than 0
+            // after making the locale all the same: setlocale() decides.
+            const int status = std::system(("localedef -i de_DE -f ISO-8859-1 '" + where + "' >/dev/null 2>&1").c_str());
+            (void)status;
+            setenv("LOCPATH", made.path().toLocal8Bit().constData(), 1);
+            if (!std::setlocale(LC_ALL, locale))
+                return reliability::CannotRunHere(std::string(locale) + " cannot be made (Debian package locales)");
+        }
+        unsetenv("LANGUAGE");
+        const char* words = std::strerror(ENOSPC);
+        const QString expected = QString::fromLatin1(words);
+        if (!expected.contains(QChar(0xE4)))
+            return reliability::CannotRunHere(std::string("the C library's German messages are missing (Debian "
+                                                          "package libc-l10n): ") + words);
+
+        CHighScoreDlg table;
+        ScriptedModal modal;
+        FailingStep fault(platform::FileStep::Write, ENOSPC);
+        highscores::DefaultTable(table.m_names, table.m_scores);
+        table.InsertScore(5000);
+        if (modal.messages.size() != 1 || !modal.messages[0].endsWith(expected))
+            return "the save's message reads "
+                + (modal.messages.empty() ? std::string("nothing") : modal.messages[0].toStdString());
+        CHighScoreDlg loaded;
+        folder.Write(OldTable());
+        FailingStep readFault(platform::FileStep::Read, ENOSPC);
+        loaded.LoadHighScores();
+        if (modal.messages.size() != 2 || !modal.messages[1].endsWith(expected))
+            return "the load's message does not end with the system's words";
+        return "";
+    });
+}
+
+namespace {
+
+constexpr uid_t kAnotherUser = 4242;
+
+// Where a game is started, and what it finds there.
+struct LinkCase {
+    const char* what;
+    bool asNobody;          // the player: nobody, or root
+    bool followed;          // the link is the player's to follow
+    const char* start;      // the folder the game starts in
+    const char* reached;    // the file the links lead to
+    std::function<bool(const std::string& top)> make;
+};
+
+bool MakeFolder(const std::string& path, uid_t owner, mode_t mode)
+{
+    return mkdir(path.c_str(), mode) == 0 && chown(path.c_str(), owner, owner) == 0 && chmod(path.c_str(), mode) == 0;
+}
+
+bool MakeLink(const std::string& target, const std::string& path, uid_t owner)
+{
+    return symlink(target.c_str(), path.c_str()) == 0 && lchown(path.c_str(), owner, owner) == 0;
+}
+
+bool MakeTable(const std::string& path, uid_t owner, mode_t mode, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written && chown(path.c_str(), owner, owner) == 0 && chmod(path.c_str(), mode) == 0;
+}
+
+} // namespace
+
+// A link is followed, for the load and the save alike, only where it is the
+// player's own; a link on the way to a folder may be root's as well, as
+// /home is on some systems. Any other link brings the message at the load
+// and at the save, and the file it leads to is never written.
+TEST(LinkedTable, OnlyThePlayersOwnLinksAreFollowed)
+{
+    if (!reliability::RunningAsRoot())
+        GTEST_SKIP() << "giving links and folders to other users needs root";
+    const uid_t nobody = reliability::kNobody;
+    const std::string table = OldTable();
+    const std::string profile = "PATH=$HOME/bin:$PATH\n";
+    const LinkCase cases[] = {
+        {"another user's link in their own folder, to the player's own file", true, false, "theirs", "mine/profile",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/mine", nobody, 0755) && MakeTable(top + "/mine/profile", nobody, 0644, profile)
+                 && MakeFolder(top + "/theirs", kAnotherUser, 0755)
+                 && MakeLink(top + "/mine/profile", top + "/theirs/HiScores.ini", kAnotherUser);
+         }},
+        {"another user's link in their subfolder of a folder open to all, to a root-only file", false, false,
+         "open/sub", "secret",
+         [&](const std::string& top) {
+             return MakeTable(top + "/secret", 0, 0600, table) && MakeFolder(top + "/open", 0, 0777)
+                 && MakeFolder(top + "/open/sub", kAnotherUser, 0755)
+                 && MakeLink(top + "/secret", top + "/open/sub/HiScores.ini", kAnotherUser);
+         }},
+        {"another user's link in a sticky folder open to all", false, false, "shared", "secret",
+         [&](const std::string& top) {
+             return MakeTable(top + "/secret", 0, 0600, table) && MakeFolder(top + "/shared", 0, 01777)
+                 && MakeLink(top + "/secret", top + "/shared/HiScores.ini", kAnotherUser);
+         }},
+        {"the player's own link, through another user's link to a folder", false, false, "play", "elsewhere/scores",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/elsewhere", 0, 0755) && MakeTable(top + "/elsewhere/scores", 0, 0644, table)
+                 && MakeFolder(top + "/play", 0, 0755) && MakeLink(top + "/elsewhere", top + "/play/sub", kAnotherUser)
+                 && MakeLink("sub/scores", top + "/play/HiScores.ini", 0);
+         }},
+        {"root's link standing for the file of a player who is not root", true, false, "play", "kept/scores",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/kept", nobody, 0755) && MakeTable(top + "/kept/scores", nobody, 0644, table)
+                 && MakeFolder(top + "/play", nobody, 0755) && MakeLink("../kept/scores", top + "/play/HiScores.ini", 0);
+         }},
+        {"root's own link, run as root", false, true, "play", "kept/scores",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/kept", 0, 0755) && MakeTable(top + "/kept/scores", 0, 0644, table)
+                 && MakeFolder(top + "/play", 0, 0755) && MakeLink("../kept/scores", top + "/play/HiScores.ini", 0);
+         }},
+        {"the player's own link, as a player who is not root", true, true, "play", "kept/scores",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/kept", nobody, 0755) && MakeTable(top + "/kept/scores", nobody, 0644, table)
+                 && MakeFolder(top + "/play", nobody, 0755)
+                 && MakeLink("../kept/scores", top + "/play/HiScores.ini", nobody);
+         }},
+        {"the player's own link through root's link to a folder, as /home may be", true, true, "play", "realhome/scores",
+         [&](const std::string& top) {
+             return MakeFolder(top + "/realhome", nobody, 0755) && MakeTable(top + "/realhome/scores", nobody, 0644, table)
+                 && MakeLink(top + "/realhome", top + "/home", 0) && MakeFolder(top + "/play", nobody, 0755)
+                 && MakeLink(top + "/home/scores", top + "/play/HiScores.ini", nobody);
+         }},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        const std::string top = folder.Path().toStdString();
+        ASSERT_EQ(chmod(top.c_str(), 0755), 0);
+        ASSERT_TRUE(c.make(top));
+        const std::string reached = top + "/" + c.reached;
+        const std::string before = FileBytes(reached.c_str());
+        const std::string start = top + "/" + c.start;
+
+        EXPECT_CHILD_PASSES([&]() -> std::string {
+            if (chdir(start.c_str()) != 0 || (c.asNobody && !reliability::DropRoot()))
+                return "the player could not be set up";
+            CHighScoreDlg game;
+            ScriptedModal modal;
+            modal.onDialog = EnterName(QStringLiteral("Ada"));
+            game.LoadHighScores();
+            game.InsertScore(5000);
+            if (c.followed)
+                return modal.messages.empty() ? "" : "message: " + modal.messages[0].toStdString();
+            if (modal.messages.size() != 2)
+                return "expected a message at the load and at the save, got " + std::to_string(modal.messages.size());
+            const QString another = QStringLiteral("a link that another user made");
+            if (!modal.messages[0].contains(QStringLiteral("cannot be read")) || !modal.messages[0].contains(another))
+                return "the load says: " + modal.messages[0].toStdString();
+            if (!modal.messages[1].contains(QStringLiteral("could not be saved")) || !modal.messages[1].contains(another))
+                return "the save says: " + modal.messages[1].toStdString();
+            return "";
+        });
+        EXPECT_EQ(FileBytes(reached.c_str()), c.followed ? WithAdaOnTop(before) : before);
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(start + "/HiScores.ini")).isSymLink());
+    }
+}
+
+// A save killed part way, before or during any of its steps, on a disk so
+// slow that the kill falls where the test chooses (each step waits for the
+// test), may leave its temporary file; the next save removes it, and
+// nothing else: not the player's own copy under a name like the one saves
+// used to give, nor another user's file.
+TEST(InterruptedSave, NoTemporaryFileOutlivesTheNextSave)
+{
+    const bool asRoot = reliability::RunningAsRoot();
+    std::vector<std::string> kept = {"HiScores.ini", "HiScores.ini.backup", "HiScores.ini.saving-short",
+                                     "HiScores.ini.saving-Folder"};
+    if (asRoot)
+        kept.push_back("HiScores.ini.saving-Others");
+    int leftovers = 0;
+    for (const bool tableAtStart : {true, false})
+        for (const bool during : {false, true})
+            for (int killAt = 0;; ++killAt) {
+                SCOPED_TRACE(std::string(tableAtStart ? "a table there, " : "no table yet, ")
+                             + (during ? "killed during step " : "killed before step ") + std::to_string(killAt));
+                ScratchFolder folder;
+                if (tableAtStart)
+                    folder.Write(OldTable());
+                folder.Write(OldTable(), "HiScores.ini.backup");
+                folder.Write("", "HiScores.ini.saving-short");
+                ASSERT_EQ(mkdir("HiScores.ini.saving-Folder", 0755), 0);
+                if (asRoot) {
+                    folder.Write("", "HiScores.ini.saving-Others");
+                    ASSERT_EQ(chown("HiScores.ini.saving-Others", reliability::kNobody, reliability::kNobody), 0);
+                }
+
+                reliability::EventPipe events;
+                reliability::GameProcess game('A', events.WriteEnd());
+                ASSERT_TRUE(game.Started());
+                game.Load();
+                ASSERT_TRUE(game.Answer().ok);
+                game.Admit(5000, "Ada", true);
+                bool finished = false;
+                for (int step = 0;; ++step) {
+                    const int which = reliability::FirstReadable({events.ReadEnd(), game.AnswerFd()});
+                    ASSERT_GE(which, 0) << "the save hangs";
+                    if (which == 1) {
+                        finished = true;
+                        break;
+                    }
+                    reliability::GameEvent event;
+                    ASSERT_TRUE(events.Next(event));
+                    if (step == killAt) {
+                        if (during)
+                            game.Let();
+                        break;
+                    }
+                    game.Let();
+                }
+                game.Kill();
+                if (finished) {
+                    EXPECT_GT(killAt, 10) << "the save has fewer steps than it should";
+                    break;
+                }
+                const auto names = [] {
+                    std::vector<std::string> found;
+                    for (const QString& name : QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                                         | QDir::NoDotAndDotDot))
+                        found.push_back(name.toStdString());
+                    std::sort(found.begin(), found.end());
+                    return found;
+                };
+                std::vector<std::string> expected = kept;
+                std::sort(expected.begin(), expected.end());
+                if (names() != expected)
+                    ++leftovers;
+
+                CHighScoreDlg next;
+                ScriptedModal modal;
+                next.LoadHighScores();
+                next.InsertScore(7000);
+                EXPECT_TRUE(modal.messages.empty());
+                EXPECT_EQ(names(), expected);
+            }
+    EXPECT_GT(leftovers, 0) << "no kill left a temporary file: the test shows nothing";
 }

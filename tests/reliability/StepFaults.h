@@ -59,6 +59,7 @@ inline std::string StepName(platform::FileStep step)
     case FileStep::Restore: return "restore";
     case FileStep::Open: return "open";
     case FileStep::Read: return "read";
+    case FileStep::Lock: return "lock";
     }
     return "?";
 }
