@@ -152,10 +152,12 @@ Dialog* MainDialog();
 // nullptr while there is none.
 QWidget* MainWindow();
 
-// Where the toolkit's own caption bars would offer maximise on every window
-// (Qt on Wayland), top-level windows are frameless and carry a caption bar
-// that the program draws: icon, title, minimise and close as the window's
-// flags offer them, never maximise.
+// Where the title bars are left to the program (Qt on a Wayland compositor
+// that draws none itself), the toolkit's own would offer maximise on every
+// window; there top-level windows are frameless and carry a caption bar that
+// the program draws: icon, title, minimise and close as the window's flags
+// offer them, never maximise. Where the compositor draws the title bars, the
+// windows keep them, as on X11.
 constexpr int kCaptionHeight = 24;
 bool DrawsOwnCaption();
 // Tests turn the program's caption bars on where the platform would not.
@@ -166,6 +168,16 @@ int AddOwnCaption(QWidget* window);
 // The buttons on a window's own caption bar, left to right ("minimise",
 // "close"); none without such a bar.
 QStringList CaptionButtons(const QWidget* window);
+
+// The colours of the program's caption bar: behind, the palette's highlight
+// for an active window and its mid tone for an inactive one; in front (the
+// title and the buttons' glyphs), the palette's text colour for that
+// background, or black or white where it would stand out by less than 4.5:1.
+struct CaptionColors {
+    QColor bar;
+    QColor text;
+};
+CaptionColors CaptionColorsOf(const QPalette& palette, bool active);
 
 // The text a control shows: an edit box's contents, a static's or a button's text.
 QString GetWindowText(const QWidget* control);
