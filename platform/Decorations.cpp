@@ -27,7 +27,7 @@ const bool g_socketHandedDown = IsSet("WAYLAND_SOCKET");
 
 // A compositor that accepts the connection but sends nothing back would
 // freeze Qt as well; the bound only keeps the question from hanging.
-constexpr std::chrono::seconds kAnswerBound{5};
+constexpr std::chrono::milliseconds kAnswerBound{5000};
 
 // Qt asks for the compositor's decorations through its xdg-shell
 // integration: the one it takes unless QT_WAYLAND_SHELL_INTEGRATION names
@@ -118,9 +118,11 @@ CallbackListener g_callbackListener = {
     [](void* data, void*, std::uint32_t) { static_cast<Answer*>(data)->done = true; },
 };
 
+} // namespace
+
 // The compositor's globals come in answer to get_registry, all before the
 // answer to the sync request that follows it.
-bool AnnouncesDecorationManager()
+bool AnnouncesDecorationManager(std::chrono::milliseconds bound)
 {
     WaylandClient wl;
     if (!wl.Load())
@@ -132,11 +134,9 @@ bool AnnouncesDecorationManager()
     void* registry = wl.marshalConstructor(display, 1, wl.registryInterface, nullptr);
     void* callback = registry ? wl.marshalConstructor(display, 0, wl.callbackInterface, nullptr) : nullptr;
     if (callback) {
-        wl.addListener(registry, reinterpret_cast<void (**)(void)>(&g_registryListener),
-                       &answer);
-        wl.addListener(callback, reinterpret_cast<void (**)(void)>(&g_callbackListener),
-                       &answer);
-        const auto deadline = std::chrono::steady_clock::now() + kAnswerBound;
+        wl.addListener(registry, reinterpret_cast<void (**)(void)>(&g_registryListener), &answer);
+        wl.addListener(callback, reinterpret_cast<void (**)(void)>(&g_callbackListener), &answer);
+        const auto deadline = std::chrono::steady_clock::now() + bound;
         while (!answer.done) {
             if (wl.flush(display) < 0 && errno != EAGAIN)
                 break;
@@ -160,11 +160,9 @@ bool AnnouncesDecorationManager()
     return answer.done && answer.decorationManager;
 }
 
-} // namespace
-
 bool CompositorDrawsTitleBars()
 {
-    static const bool answer = QtUsesXdgShell() && !g_socketHandedDown && AnnouncesDecorationManager();
+    static const bool answer = QtUsesXdgShell() && !g_socketHandedDown && AnnouncesDecorationManager(kAnswerBound);
     return answer;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 
 namespace platform {
 
@@ -16,5 +17,11 @@ namespace platform {
 // would not use the manager, as with a shell integration other than
 // xdg-shell in QT_WAYLAND_SHELL_INTEGRATION.
 bool CompositorDrawsTitleBars();
+
+// The round trip behind it, on a new connection to the compositor that
+// WAYLAND_DISPLAY names: whether the compositor announces the decoration
+// manager. False when no connection can be made, the compositor closes it,
+// or no answer comes within `bound`.
+bool AnnouncesDecorationManager(std::chrono::milliseconds bound);
 
 } // namespace platform

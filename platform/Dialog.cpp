@@ -127,9 +127,23 @@ QPushButton* DefaultButtonOf(const QWidget* window)
 
 bool g_ownCaptionForced = false;
 
-CaptionColors CaptionColorsOfWindow(const QWidget* window)
+// The colours of the caption bar: behind, the palette's highlight for an
+// active window and its mid tone for an inactive one; in front (the title
+// and the buttons' glyphs), the palette's text colour for that background,
+// or black or white where it would stand out by less than 4.5:1.
+struct CaptionColors {
+    QColor bar;
+    QColor text;
+};
+
+CaptionColors CaptionColorsOf(const QWidget* window)
 {
-    return CaptionColorsOf(window->palette(), window->isActiveWindow());
+    const bool active = window->isActiveWindow();
+    const QPalette::ColorGroup group = active ? QPalette::Active : QPalette::Inactive;
+    const QPalette& palette = window->palette();
+    QColor bar = palette.color(group, active ? QPalette::Highlight : QPalette::Mid).toRgb();
+    bar.setAlpha(255);
+    return {bar, LegibleOn(bar, palette.color(group, active ? QPalette::HighlightedText : QPalette::Light))};
 }
 
 // A button of the caption bar. Its glyph is drawn here in the bar's text
@@ -146,7 +160,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        const CaptionColors colors = CaptionColorsOfWindow(window());
+        const CaptionColors colors = CaptionColorsOf(window());
         QColor ink = colors.text;
         QPainter painter(this);
         if (isDown()) {
@@ -223,7 +237,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        const CaptionColors colors = CaptionColorsOfWindow(window());
+        const CaptionColors colors = CaptionColorsOf(window());
         painter.fillRect(rect(), colors.bar);
         const int inset = (kCaptionHeight - 16) / 2;
         window()->windowIcon().paint(&painter, QRect(inset, inset, 16, 16));
@@ -444,14 +458,6 @@ int AddOwnCaption(QWidget* window)
     new CaptionBar(window);
     window->setWindowFlags((window->windowFlags() & Qt::WindowType_Mask) | Qt::FramelessWindowHint);
     return kCaptionHeight;
-}
-
-CaptionColors CaptionColorsOf(const QPalette& palette, bool active)
-{
-    const QPalette::ColorGroup group = active ? QPalette::Active : QPalette::Inactive;
-    QColor bar = palette.color(group, active ? QPalette::Highlight : QPalette::Mid).toRgb();
-    bar.setAlpha(255);
-    return {bar, LegibleOn(bar, palette.color(group, active ? QPalette::HighlightedText : QPalette::Light))};
 }
 
 QStringList CaptionButtons(const QWidget* window)

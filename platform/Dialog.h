@@ -169,16 +169,6 @@ int AddOwnCaption(QWidget* window);
 // "close"); none without such a bar.
 QStringList CaptionButtons(const QWidget* window);
 
-// The colours of the program's caption bar: behind, the palette's highlight
-// for an active window and its mid tone for an inactive one; in front (the
-// title and the buttons' glyphs), the palette's text colour for that
-// background, or black or white where it would stand out by less than 4.5:1.
-struct CaptionColors {
-    QColor bar;
-    QColor text;
-};
-CaptionColors CaptionColorsOf(const QPalette& palette, bool active);
-
 // The text a control shows: an edit box's contents, a static's or a button's text.
 QString GetWindowText(const QWidget* control);
 
