@@ -152,10 +152,12 @@ Dialog* MainDialog();
 // nullptr while there is none.
 QWidget* MainWindow();
 
-// Where the toolkit's own caption bars would offer maximise on every window
-// (Qt on Wayland), top-level windows are frameless and carry a caption bar
-// that the program draws: icon, title, minimise and close as the window's
-// flags offer them, never maximise.
+// Where the title bars are left to the program (Qt on a Wayland compositor
+// that draws none itself), the toolkit's own would offer maximise on every
+// window; there top-level windows are frameless and carry a caption bar that
+// the program draws: icon, title, minimise and close as the window's flags
+// offer them, never maximise. Where the compositor draws the title bars, the
+// windows keep them, as on X11.
 constexpr int kCaptionHeight = 24;
 bool DrawsOwnCaption();
 // Tests turn the program's caption bars on where the platform would not.

@@ -10,7 +10,7 @@ if [ "${1:-build}" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
              libx11-dev dpkg-dev lintian man-db weston qt6-wayland
-             xkb-data x11-xkb-utils libxtst-dev sway
+             xkb-data x11-xkb-utils libxtst-dev sway grim
              locales libc-l10n)
 fi
 

@@ -1,19 +1,23 @@
 // Window titles are the captions alone, and where the program draws the
-// caption bars itself (on Wayland) they carry the title, minimise on the
-// main window, close where the template has a system menu, never maximise.
+// caption bars itself (on a Wayland compositor that draws none) they carry
+// the title, minimise on the main window, close where the template has a
+// system menu, never maximise, in colours that stand out from the bar.
 
 #include "app/GameDlg.h"
 #include "platform/Application.h"
+#include "platform/Contrast.h"
 #include "res/resource.h"
 #include "support/MainWindowFixture.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace testing_support;
 
@@ -95,6 +99,11 @@ TEST_F(TitlesTest, QtIsNotToldTheApplicationsNameSoTitlesStayAsTheCaptions)
         EXPECT_EQ(shown.parent, dlg.Window()) << c.title;
         EXPECT_FALSE(shown.frameless) << "the toolkit's own caption where it offers no maximise";
     }
+    // Without a caption bar of the program's, the menu bar is the window's
+    // top and the client area follows it.
+    EXPECT_TRUE(platform::CaptionButtons(dlg.Window()).empty());
+    EXPECT_EQ(dlg.MenuBar()->y(), 0);
+    EXPECT_EQ(dlg.Client()->y(), dlg.MenuBar()->height());
     const Shown entry = OpenNameEntry();
     EXPECT_EQ(entry.title, QStringLiteral("New High Score!"));
     EXPECT_EQ(entry.parent, dlg.Window());
@@ -144,4 +153,126 @@ TEST_F(OwnCaptionTest, CaptionButtonsMinimiseAndCloseAndARightClickOpensTheWindo
     // Close is the window menu's Close: the window ends through Cancel.
     caption->findChild<QToolButton*>(QStringLiteral("close"))->click();
     EXPECT_EQ(dlg.Result(), IDCANCEL);
+}
+
+namespace {
+
+// The highest contrast to `background` among the pixels of `area`: the
+// glyph's or the text's own colour where they are drawn solid.
+double StrongestContrast(const QImage& image, const QRect& area, QRgb background)
+{
+    double best = 1.0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, platform::ContrastRatio(QColor(image.pixel(x, y)), QColor(background)));
+    return best;
+}
+
+// A dark palette as desktops ship them: light text on dark grey, a
+// saturated blue highlight with white text on it.
+QPalette DarkPalette()
+{
+    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    return dark;
+}
+
+// A palette whose own text colours vanish on the bar: the highlighted text
+// in the highlight's colour, the light tone in the mid tone's.
+QPalette InvisibleTextPalette()
+{
+    QPalette palette = QApplication::palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Highlight, QColor(0x77, 0x77, 0x77));
+        palette.setColor(group, QPalette::HighlightedText, QColor(0x77, 0x77, 0x77));
+        palette.setColor(group, QPalette::Mid, QColor(0x80, 0x80, 0x80));
+        palette.setColor(group, QPalette::Light, QColor(0x90, 0x90, 0x90));
+    }
+    return palette;
+}
+
+} // namespace
+
+TEST(Contrast, RatiosAreTheGuidelinesOnes)
+{
+    // Reference values of the relative-luminance rule.
+    const struct {
+        QColor a, b;
+        double ratio;
+    } cases[] = {
+        {Qt::black, Qt::white, 21.0},
+        {Qt::white, Qt::white, 1.0},
+        {QColor(0x76, 0x76, 0x76), Qt::white, 4.54},   // the lightest grey that passes on white
+        {QColor(0x77, 0x77, 0x77), Qt::white, 4.48},   // and the next, which fails
+        {QColor(0xff, 0x00, 0x00), Qt::white, 4.00},
+        {QColor(0x00, 0x00, 0xff), Qt::black, 2.44},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(platform::ContrastRatio(c.a, c.b), c.ratio, 0.005) << c.a.name().toStdString();
+        EXPECT_DOUBLE_EQ(platform::ContrastRatio(c.a, c.b), platform::ContrastRatio(c.b, c.a));
+    }
+}
+
+TEST(Contrast, EveryBackgroundGetsALegibleColour)
+{
+    // Every colour of a 4-bit-per-channel grid, with the worst wish of all:
+    // the background's own colour. A legible wish is kept.
+    for (int r = 0; r < 256; r += 17)
+        for (int g = 0; g < 256; g += 17)
+            for (int b = 0; b < 256; b += 17) {
+                const QColor background(r, g, b);
+                const QColor chosen = platform::LegibleOn(background, background);
+                ASSERT_GE(platform::ContrastRatio(chosen, background), platform::kLegibleContrast)
+                    << background.name().toStdString();
+            }
+    EXPECT_EQ(platform::LegibleOn(Qt::black, QColor(0xee, 0xee, 0x00)), QColor(0xee, 0xee, 0x00));
+    EXPECT_EQ(platform::LegibleOn(QColor(0x30, 0x8c, 0xc6), Qt::white), QColor(Qt::black));
+}
+
+TEST_F(OwnCaptionTest, TitleAndGlyphsStandOutFromTheBarOnEveryPalette)
+{
+    QWidget* main = dlg.Window();
+    main->show();
+    QWidget* caption = main->findChild<QWidget*>(QStringLiteral("caption"), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(caption, nullptr);
+    ASSERT_EQ(caption->width(), main->width());
+
+    const struct {
+        const char* name;
+        QPalette palette;
+    } palettes[] = {
+        {"default", QApplication::palette()},
+        {"dark", DarkPalette()},
+        {"invisible text", InvisibleTextPalette()},
+    };
+    for (const auto& p : palettes) {
+        main->setPalette(p.palette);
+        for (const bool active : {true, false}) {
+            QApplication::setActiveWindow(active ? main : nullptr);
+            ASSERT_EQ(main->isActiveWindow(), active);
+            const std::string what = std::string(p.name) + (active ? ", active" : ", inactive");
+
+            const QImage bar = caption->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            // The bar's own colour: the palette's highlight, or its mid tone.
+            const QRgb background = bar.pixel(bar.width() - 1, 0);
+            const QPalette::ColorGroup group = active ? QPalette::Active : QPalette::Inactive;
+            EXPECT_EQ(background, p.palette.color(group, active ? QPalette::Highlight : QPalette::Mid).rgb())
+                << what;
+
+            for (const QString& name : platform::CaptionButtons(main)) {
+                const QRect button = caption->findChild<QToolButton*>(name)->geometry();
+                EXPECT_GE(StrongestContrast(bar, button, background), platform::kLegibleContrast)
+                    << what << ": " << name.toStdString();
+            }
+            // The title, between the icon and the buttons.
+            const QRect title(24, 0, 100, bar.height());
+            EXPECT_GE(StrongestContrast(bar, title, background), platform::kLegibleContrast) << what << ": title";
+        }
+    }
+    QApplication::setActiveWindow(nullptr);
 }

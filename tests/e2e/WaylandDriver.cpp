@@ -2,7 +2,8 @@
 // real message boxes and dialogs. A compositor lets no outside program type
 // or click into a client, so the input comes through the toolkit from inside
 // this process, as events posted to the widgets; what the player sees is
-// taken from the compositor with weston-screenshooter.
+// taken from the compositor by its screenshot tool (weston-screenshooter,
+// grim).
 //
 // The script: Start! is clicked; the screen must show the grey field with
 // the orange snake; the snake is steered with the Down button, then the keys
@@ -15,14 +16,20 @@
 // the score box bring "Please enter an integer.", closed with Return; "5" and
 // Return end the program through OK.
 // Every window is checked as it comes: its title, the window it is transient
-// for, and its caption bar (the program's own, without maximise).
+// for, its fixed size, and its title bar: with "own", the program's caption
+// bar without maximise (a compositor that draws no title bars, as Weston);
+// with "compositor", none of the program's or the toolkit's, the compositor
+// drawing it (one that announces the xdg decoration manager, as sway).
 //
-// Usage: coilrunner_wayland_driver <weston-screenshooter> <folder for pictures>
+// Usage: coilrunner_wayland_driver <own|compositor> <folder for pictures>
+//                                  <screenshot command> [its arguments...]
+// The screenshot command runs in the folder and leaves one PNG file there.
 // Prints "final score: N" and exits with 0 when every check held, 1 otherwise.
 
 #include "app/GameDlg.h"
 #include "game/Direction.h"
 #include "platform/Application.h"
+#include "platform/Dialog.h"
 #include "res/Icon.h"
 #include "res/resource.h"
 
@@ -97,7 +104,7 @@ void Type(QWidget* widget, const QString& text)
 
 // --- the compositor's picture --------------------------------------------------
 
-QString g_screenshooter;
+QStringList g_screenshooter;
 QDir g_shots;
 
 // What the compositor shows now, or a null image when no picture came.
@@ -113,7 +120,7 @@ QImage Screenshot()
     // The bound is for a hang: the picture is taken at the compositor's next
     // repaint. The game keeps running meanwhile.
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    shooter.start(g_screenshooter, {});
+    shooter.start(g_screenshooter.constFirst(), g_screenshooter.mid(1));
     loop.exec();
     if (shooter.state() != QProcess::NotRunning) {
         shooter.kill();
@@ -167,9 +174,12 @@ int CountPixels(const QImage& image, const QRect& area, const std::function<bool
 
 QWidget* g_main = nullptr;
 
+// Who draws the title bars: the program ("own") or the compositor.
+bool g_ownCaption = true;
 
-// The title, the owner, and the caption bar: the program's own (the toolkit's
-// would offer maximise), with these buttons.
+// The title, the owner, the size, and the title bar: the program's own with
+// these buttons (the toolkit's would offer maximise), or, where the
+// compositor draws it, no bar of the program's and none of the toolkit's.
 void CheckWindow(QWidget* window, const QString& title, const QStringList& buttons)
 {
     Check(window->windowTitle() == title,
@@ -177,11 +187,20 @@ void CheckWindow(QWidget* window, const QString& title, const QStringList& butto
     if (window != g_main)
         Check(window->windowHandle() && window->windowHandle()->transientParent() == g_main->windowHandle(),
               QStringLiteral("\"%1\" is not transient for the main window").arg(title));
-    Check(window->windowFlags() & Qt::FramelessWindowHint,
-          QStringLiteral("\"%1\" carries the toolkit's caption bar").arg(title));
+    // A frame the toolkit draws shows as margins around the window.
     Check(window->windowHandle() && window->windowHandle()->frameMargins().isNull(),
           QStringLiteral("\"%1\" has a frame drawn by the toolkit").arg(title));
-    Check(platform::CaptionButtons(window) == buttons, QStringLiteral("\"%1\" has other caption buttons").arg(title));
+    if (g_ownCaption) {
+        Check(window->windowFlags() & Qt::FramelessWindowHint,
+              QStringLiteral("\"%1\" carries the toolkit's caption bar").arg(title));
+        Check(platform::CaptionButtons(window) == buttons,
+              QStringLiteral("\"%1\" has other caption buttons").arg(title));
+    } else {
+        Check(!(window->windowFlags() & Qt::FramelessWindowHint),
+              QStringLiteral("\"%1\" is frameless: the compositor would draw no title bar").arg(title));
+        Check(!window->findChild<QWidget*>(QStringLiteral("caption"), Qt::FindDirectChildrenOnly),
+              QStringLiteral("\"%1\" carries the program's caption bar").arg(title));
+    }
     Check(window->minimumSize() == window->maximumSize(), QStringLiteral("\"%1\" may be resized").arg(title));
 }
 
@@ -289,12 +308,16 @@ QAction* ActionOf(QMenu* menu, unsigned id)
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <weston-screenshooter> <folder for pictures>\n", argv[0]);
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (argc < 4 || (mode != "own" && mode != "compositor")) {
+        std::fprintf(stderr, "usage: %s <own|compositor> <folder for pictures> <screenshot command> [arguments...]\n",
+                     argv[0]);
         return 2;
     }
-    g_screenshooter = QString::fromLocal8Bit(argv[1]);
+    g_ownCaption = mode == "own";
     g_shots = QDir(QString::fromLocal8Bit(argv[2]));
+    for (int i = 3; i < argc; ++i)
+        g_screenshooter << QString::fromLocal8Bit(argv[i]);
 
     QApplication app(argc, argv);
     platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
@@ -302,6 +325,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "FAIL: running on \"%s\", not on Wayland\n", qPrintable(QGuiApplication::platformName()));
         return 1;
     }
+    // The program's own finding, from the compositor's announcements.
+    Check(platform::DrawsOwnCaption() == g_ownCaption,
+          g_ownCaption ? QStringLiteral("the program leaves the title bars to a compositor that draws none")
+                       : QStringLiteral("the program draws its own caption bars where the compositor draws them"));
 
     DrivenGame dlg;
     platform::SetMainDialog(&dlg);
@@ -318,6 +345,12 @@ int main(int argc, char* argv[])
              if (!Exposed(g_main))
                  return false;
              CheckWindow(g_main, appName, {QStringLiteral("minimise"), QStringLiteral("close")});
+             // The client area lies below the menu bar, and that below the
+             // program's caption bar where it has one.
+             const int top = g_ownCaption ? platform::kCaptionHeight : 0;
+             Check(dlg.MenuBar()->y() == top && dlg.Client()->y() == top + dlg.MenuBar()->height(),
+                   QStringLiteral("the menu bar at %1 and the client area at %2, not below a bar of %3")
+                       .arg(dlg.MenuBar()->y()).arg(dlg.Client()->y()).arg(top));
              Click(dlg.GetDlgItem(IDC_START));
              return true;
          }},
@@ -364,7 +397,11 @@ int main(int argc, char* argv[])
         {"x and Return in the score box", [&] {
              if (!aboutShown)
                  return false;
+             // Into the box first, as a click would: where the compositor
+             // activates the window (sway does), the focus is still on
+             // Start!, and Return would press it.
              QWidget* score = dlg.GetDlgItem(IDC_SCORE);
+             score->setFocus(Qt::MouseFocusReason);
              qobject_cast<QLineEdit*>(score)->selectAll();
              Type(score, QStringLiteral("x"));
              Key(score, Qt::Key_Return, QStringLiteral("\r"));
