@@ -27,6 +27,7 @@ foreach(size 16 32 48 64 128 256)
   list(APPEND COILRUNNER_ICON_FILES
        ${COILRUNNER_ICON_DIR}/hicolor/${size}x${size}/apps/${COILRUNNER_APP_ID}.png)
 endforeach()
+list(APPEND COILRUNNER_ICON_FILES ${COILRUNNER_ICON_DIR}/hicolor/scalable/apps/${COILRUNNER_APP_ID}.svg)
 add_custom_command(
   OUTPUT ${COILRUNNER_ICON_FILES}
   COMMAND coilrunner_icons ${COILRUNNER_ICON_DIR} ${COILRUNNER_APP_ID}
