@@ -43,7 +43,10 @@ metainfo=$root/share/metainfo/$app_id.metainfo.xml
 # desktop-file-validate prints warnings with a zero exit; both count.
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli validate --pedantic"
+# The release says what the game is and does.
+sed -n '/<release /,/<\/release>/p' "$metainfo" | grep -q '<description>' \
+  || fail "the release entry has no description"
 
 entry() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(entry Name)" = "Quillware Coilrunner" ] || fail "Name is '$(entry Name)'"
