@@ -170,6 +170,14 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/activation_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.ActivationOnWayland PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
 
+  # The eating sound on a PulseAudio server started for the test, and without
+  # any sound server.
+  if(TARGET coilrunner_sound_driver)
+    add_test(NAME Desktop.EventSoundOnASoundServer
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/sound_test.sh $<TARGET_FILE:coilrunner_sound_driver>)
+    set_tests_properties(Desktop.EventSoundOnASoundServer PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endif()
+
   # A whole game on a headless Wayland compositor, the input posted through
   # the toolkit by a driver that runs the real main window.
   add_test(NAME Desktop.EndToEndOnWayland

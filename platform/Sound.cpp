@@ -58,19 +58,25 @@ struct SoundQueue {
     std::deque<const char*> pending;
     bool playing = false;
     std::string appName;
+    std::string appId;   // the .desktop file's name, when the program has one
 };
 
 // Sounds asked for while the worker is busy pile up no further than this;
 // the rest are dropped, as they would come too late anyway.
 constexpr std::size_t kMaxPending = 4;
 
-ca_context* OpenContext(const std::string& appName)
+// The sound server shows the sounds under the application's name, and with
+// its id and icon, which the desktop's mixer finds the menu entry by.
+ca_context* OpenContext(const std::string& appName, const std::string& appId)
 {
     SilenceAlsa();
     ca_context* context = nullptr;
     if (ca_context_create(&context) != CA_SUCCESS)
         return nullptr;
     ca_context_change_props(context, CA_PROP_APPLICATION_NAME, appName.c_str(), nullptr);
+    if (!appId.empty())
+        ca_context_change_props(context, CA_PROP_APPLICATION_ID, appId.c_str(), CA_PROP_APPLICATION_ICON_NAME,
+                                appId.c_str(), nullptr);
     if (ca_context_open(context) != CA_SUCCESS) {
         ca_context_destroy(context);
         return nullptr;
@@ -86,7 +92,7 @@ void PlayLoop(SoundQueue* queue)
     ca_context* context = nullptr;
     for (;;) {
         const char* name;
-        std::string appName;
+        std::string appName, appId;
         {
             std::unique_lock lock(queue->mutex);
             queue->playing = false;
@@ -97,12 +103,15 @@ void PlayLoop(SoundQueue* queue)
             queue->pending.pop_front();
             queue->playing = true;
             appName = queue->appName;
+            appId = queue->appId;
         }
         if (!context)
-            context = OpenContext(appName);
+            context = OpenContext(appName, appId);
         if (!context)
             continue;
-        const int result = ca_context_play(context, 0, CA_PROP_EVENT_ID, name,
+        // An event sound, as the desktop's alerts are: the sound server puts
+        // it under the alert volume and "mute alerts".
+        const int result = ca_context_play(context, 0, CA_PROP_EVENT_ID, name, CA_PROP_MEDIA_ROLE, "event",
                                            CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr);
         if (result == CA_ERROR_DISCONNECTED || result == CA_ERROR_STATE) {
             ca_context_destroy(context);
@@ -143,6 +152,7 @@ private:
         if (!m_queue) {
             m_queue = new SoundQueue;
             m_queue->appName = AppDisplayName().toStdString();
+            m_queue->appId = QGuiApplication::desktopFileName().toStdString();
             std::thread(PlayLoop, m_queue).detach();
         }
         return *m_queue;
