@@ -84,6 +84,7 @@ void CGameDlg::OnStart()
         return;
     m_playArea.DestroyWindow();
     m_playArea.Create(Client());
+    DescribeScore();
     m_playArea.ShowWindow(true);
     // The keys steer from the first tick on.
     m_playArea.SetFocus();
@@ -91,6 +92,14 @@ void CGameDlg::OnStart()
 }
 
 void CGameDlg::OnFileStartgame() { OnStart(); }
+
+void CGameDlg::DescribeScore()
+{
+    // Qt announces a change of the description (only a change) to a
+    // listening screen reader; nothing of it shows on the screen.
+    if (QWidget* playArea = m_playArea.Window())
+        playArea->setAccessibleDescription(QStringLiteral("Score: %1").arg(m_nScore));
+}
 
 void CGameDlg::SetDirection(std::uint32_t direction)
 {
