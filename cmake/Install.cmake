@@ -178,6 +178,15 @@ if(COILRUNNER_TESTS)
     set_tests_properties(Desktop.EventSoundOnASoundServer PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
   endif()
 
+  # A screen-reader client on a real AT-SPI bus: the settings' radio buttons
+  # and their state, the score on the focused play area.
+  if(TARGET coilrunner_a11y_driver)
+    add_test(NAME Desktop.ScreenReaderOverAtSpi
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/accessibility_test.sh
+                     $<TARGET_FILE:coilrunner_a11y_driver>)
+    set_tests_properties(Desktop.ScreenReaderOverAtSpi PROPERTIES TIMEOUT 400 SKIP_RETURN_CODE 77)
+  endif()
+
   # A whole game on a headless Wayland compositor, the input posted through
   # the toolkit by a driver that runs the real main window.
   add_test(NAME Desktop.EndToEndOnWayland

@@ -10,7 +10,7 @@ if [ "${1:-build}" = test ]; then
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
              libx11-dev dpkg-dev lintian man-db weston qt6-wayland
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
-             dbus-daemon at-spi2-core python3-pyatspi sway)
+             dbus-daemon dbus-bin at-spi2-core python3-pyatspi sway)
 fi
 
 missing=()
