@@ -109,12 +109,12 @@ set(CPACK_STRIP_FILES ON)
 # is named here: the xcb platform plugin comes with libqt6gui6 (linked), the
 # Wayland one with qt6-wayland; the dialog font's condensed face, which the
 # dialog layout is measured in, with fonts-dejavu-extra, which brings the
-# plain face (fonts-dejavu-core) along. libcanberra0 (linked) brings the
-# event sounds (sound-theme-freedesktop) and plays them through ALSA; where a
-# sound server runs, libcanberra-pulse hands them to it as event sounds
-# (role "event"), under the desktop's alert volume.
+# plain face (fonts-dejavu-core) along. libcanberra0, loaded with the first
+# sound, brings the event sounds (sound-theme-freedesktop) and plays them
+# through ALSA; where a sound server runs, libcanberra-pulse hands them to it
+# as event sounds (role "event"), under the desktop's alert volume.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, libcanberra0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libcanberra-pulse")
 include(CPack)
 

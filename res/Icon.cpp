@@ -160,14 +160,13 @@ public:
         return QSize(side, side);
     }
 
-    // The sizes the desktop's icon theme holds too; the window system is
-    // handed these (an X window carries each of them).
+    // The sizes the window system is handed: an X window carries each of
+    // them in a property, which every start writes. Task bars and window
+    // switchers show a window's icon at 16 to 64 px; larger ones come from
+    // the icon theme, found through the menu entry.
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
     {
-        QList<QSize> sizes;
-        for (int size : kInstalledIconSizes)
-            sizes << QSize(size, size);
-        return sizes;
+        return {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
     }
 
     QString key() const override { return QStringLiteral("coilrunner-art"); }
