@@ -7,6 +7,8 @@ change announced; during a game the focused object (the play area) carries
 the score in its description, and a change of the score is announced on it.
 
 Usage: /usr/bin/python3 accessibility_client.py <the driver's command pipe>
+It prints "listening" when it listens for the events; the driver is to be
+started after that.
 Every wait has a deadline, for a hang only.
 """
 
@@ -18,8 +20,8 @@ import pyatspi
 from gi.repository import GLib
 
 TIMEOUT = 60
-commands = open(sys.argv[1], "w")
 events = []
+commands = None
 
 
 def fail(message):
@@ -86,8 +88,12 @@ def press(accessible):
     fail("%s offers no press action, only %s" % (accessible.name, names))
 
 
+# Listening first: a program learns which events a client listens for when
+# it starts, and may miss a listener that comes while it is starting.
 pyatspi.Registry.registerEventListener(
     on_event, "object:state-changed:checked", "object:property-change:accessible-description")
+print("listening", flush=True)
+commands = open(sys.argv[1], "w")   # waits for the driver to start
 
 game = wait_for("game on the accessibility bus", the_game)
 main = wait_for("main window", lambda: window(game, "Quillware Coilrunner"))

@@ -21,7 +21,7 @@ launcher=/usr/libexec/at-spi-bus-launcher
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
   || { echo "SKIP: /usr/bin/python3 cannot import pyatspi (scripts/deps.sh test installs python3-pyatspi)"; exit 77; }
 
-begin_test driver_pid launcher_pid bus_pid xvfb_pid
+begin_test client_pid driver_pid launcher_pid bus_pid xvfb_pid
 start_xserver "$scratch" || fail "no X server"
 export XDG_RUNTIME_DIR=$scratch/runtime HOME=$scratch/home
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -46,13 +46,17 @@ dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesk
 
 mkfifo "$scratch/commands"
 mkdir "$scratch/play"
+timeout 300 /usr/bin/python3 "$here/accessibility_client.py" "$scratch/commands" >"$scratch/client.out" 2>&1 &
+client_pid=$!
+until_ok 60 grep -qsx listening "$scratch/client.out" \
+  || fail "the screen-reader client did not start: $(cat "$scratch/client.out")"
 (cd "$scratch/play" && exec "$driver") <"$scratch/commands" >"$scratch/driver.out" 2>"$scratch/driver.log" &
 driver_pid=$!
 exec 3>"$scratch/commands"   # the driver ends when this closes
 
-timeout 300 /usr/bin/python3 "$here/accessibility_client.py" "$scratch/commands" >"$scratch/client.out" 2>&1 \
-  && rc=0 || rc=$?
-cat "$scratch/client.out"
+wait "$client_pid" && rc=0 || rc=$?
+client_pid=
+grep -vx listening "$scratch/client.out" || true
 [ "$rc" = 0 ] || fail "the screen-reader client ended with $rc; the driver said: $(cat "$scratch/driver.out" "$scratch/driver.log")"
 exec 3>&-
 wait "$driver_pid" && rc=0 || rc=$?
