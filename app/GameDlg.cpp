@@ -84,6 +84,7 @@ void CGameDlg::OnStart()
         return;
     m_playArea.DestroyWindow();
     m_playArea.Create(Client());
+    m_nDescribedScore = -1;
     DescribeScore();
     m_playArea.ShowWindow(true);
     // The keys steer from the first tick on.
@@ -95,10 +96,14 @@ void CGameDlg::OnFileStartgame() { OnStart(); }
 
 void CGameDlg::DescribeScore()
 {
-    // Qt announces a change of the description (only a change) to a
-    // listening screen reader; nothing of it shows on the screen.
-    if (QWidget* playArea = m_playArea.Window())
-        playArea->setAccessibleDescription(QStringLiteral("Score: %1").arg(m_nScore));
+    // A listening screen reader is told of every change of the description.
+    // The tick refreshes the controls at every step; the text is made only
+    // when the score has changed. Nothing of it shows on the screen.
+    QWidget* playArea = m_playArea.Window();
+    if (!playArea || m_nScore == m_nDescribedScore)
+        return;
+    m_nDescribedScore = m_nScore;
+    playArea->setAccessibleDescription(QStringLiteral("Score: %1").arg(m_nScore));
 }
 
 void CGameDlg::SetDirection(std::uint32_t direction)

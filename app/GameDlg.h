@@ -77,6 +77,8 @@ private:
     // Runs the command update of one popup item through the update handlers.
     void DoUpdate(platform::CCmdUI& cmdUI);
 
+    // The score the play area's description gives; -1 for none yet.
+    int m_nDescribedScore = -1;
     // Drawing goes nowhere while the window does not exist.
     platform::PixelSurface m_detachedSurface{QSize(1, 1)};
 };

@@ -6,6 +6,7 @@
 //   start      starts a game, as the Start button does, and makes its first
 //              ticks; the timer is stopped then, so that the snake waits
 //              for the next command however long it takes
+//   tick       one step of the snake, which eats nothing
 //   feed       puts the food in front of the head of the snake, which
 //              moves right, and ticks: the snake eats it
 //
@@ -58,6 +59,9 @@ int main(int argc, char* argv[])
             for (int tick = 0; tick < 3; ++tick)
                 dlg.OnTimer(1);
             std::printf("started\n");
+        } else if (command == "tick" && dlg.m_nFieldReady != 0) {
+            dlg.OnTimer(1);
+            std::printf("ticked\n");
         } else if (command == "feed" && dlg.m_nFieldReady != 0 && dlg.HasFood() && dlg.m_nDir == game::DIR_RIGHT) {
             dlg.m_nFoodX = dlg.m_nHeadX + 1;
             dlg.m_nFoodY = dlg.m_nHeadY;

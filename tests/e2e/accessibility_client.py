@@ -6,7 +6,7 @@ radio buttons, none checked at first, and a click checks one, with the state
 change announced; during a game the focused object (the play area) carries
 the score in its description, and a change of the score is announced on it.
 
-Usage: /usr/bin/python3 accessibility_client.py <the driver's command pipe>
+Usage: /usr/bin/python3 accessibility_client.py <the driver's command pipe> <its output>
 It prints "listening" when it listens for the events; the driver is to be
 started after that.
 Every wait has a deadline, for a hang only.
@@ -139,17 +139,25 @@ def focused():
 # just clicked (the private X server has no window manager to give it).
 subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "^Quillware Coilrunner$",
                 "windowfocus", "--sync"], check=True, timeout=TIMEOUT)
+
+
 def focused_with_score():
     found = focused()
     return found if found is not None and found.description == "Score: 0" else None
 
 
 play_area = wait_for("focused object with the score", focused_with_score)
+# A step that leaves the score says nothing; the block eaten says it once.
 del events[:]
+send("tick")
+wait_for("tick", lambda: "ticked" in open(sys.argv[2]).read())
 send("feed")
 wait_for("announcement of the new score on the focused object",
          lambda: any(t.startswith("object:property-change:accessible-description") and s == play_area
                      for t, s, d in events))
+described = [s for t, s, d in events if t.startswith("object:property-change:accessible-description")]
+if len(described) != 1:
+    fail("%d announcements of the description for one new score" % len(described))
 if play_area.description != "Score: 10":
     fail("the focused object says '%s' after the first block" % play_area.description)
 if not states(play_area).contains(pyatspi.STATE_FOCUSED):

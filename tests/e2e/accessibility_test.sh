@@ -46,7 +46,8 @@ dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesk
 
 mkfifo "$scratch/commands"
 mkdir "$scratch/play"
-timeout 300 /usr/bin/python3 "$here/accessibility_client.py" "$scratch/commands" >"$scratch/client.out" 2>&1 &
+timeout 300 /usr/bin/python3 "$here/accessibility_client.py" "$scratch/commands" "$scratch/driver.out" \
+  >"$scratch/client.out" 2>&1 &
 client_pid=$!
 until_ok 60 grep -qsx listening "$scratch/client.out" \
   || fail "the screen-reader client did not start: $(cat "$scratch/client.out")"
