@@ -84,6 +84,8 @@ void CGameDlg::OnStart()
         return;
     m_playArea.DestroyWindow();
     m_playArea.Create(Client());
+    m_nDescribedScore = -1;
+    DescribeScore();
     m_playArea.ShowWindow(true);
     // The keys steer from the first tick on.
     m_playArea.SetFocus();
@@ -91,6 +93,18 @@ void CGameDlg::OnStart()
 }
 
 void CGameDlg::OnFileStartgame() { OnStart(); }
+
+void CGameDlg::DescribeScore()
+{
+    // A listening screen reader is told of every change of the description.
+    // The tick refreshes the controls at every step; the text is made only
+    // when the score has changed. Nothing of it shows on the screen.
+    QWidget* playArea = m_playArea.Window();
+    if (!playArea || m_nScore == m_nDescribedScore)
+        return;
+    m_nDescribedScore = m_nScore;
+    playArea->setAccessibleDescription(QStringLiteral("Score: %1").arg(m_nScore));
+}
 
 void CGameDlg::SetDirection(std::uint32_t direction)
 {

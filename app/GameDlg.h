@@ -58,11 +58,18 @@ protected:
     platform::PixelSurface& GameSurface() override;
     std::uint32_t PlayAreaDirection() override { return m_playArea.m_nDirection; }
     void FocusPlayArea() override { m_playArea.SetFocus(); }
-    void RefreshControls() override { UpdateData(false); }
+    void RefreshControls() override
+    {
+        UpdateData(false);
+        DescribeScore();
+    }
     void RestartTimer() override { SetTimer(1, static_cast<unsigned>(m_nInterval)); }
 
 private:
     void SetDirection(std::uint32_t direction);
+    // The play area, which holds the focus during a game, tells a screen
+    // reader the score through its description, as the score box shows it.
+    void DescribeScore();
     // Fills and shows the high-score list; when the list is already open
     // (from the menu), it shows the new table instead of opening again.
     void ShowHighScores();
@@ -70,6 +77,8 @@ private:
     // Runs the command update of one popup item through the update handlers.
     void DoUpdate(platform::CCmdUI& cmdUI);
 
+    // The score the play area's description gives; -1 for none yet.
+    int m_nDescribedScore = -1;
     // Drawing goes nowhere while the window does not exist.
     platform::PixelSurface m_detachedSurface{QSize(1, 1)};
 };

@@ -27,6 +27,7 @@ foreach(size 16 32 48 64 128 256)
   list(APPEND COILRUNNER_ICON_FILES
        ${COILRUNNER_ICON_DIR}/hicolor/${size}x${size}/apps/${COILRUNNER_APP_ID}.png)
 endforeach()
+list(APPEND COILRUNNER_ICON_FILES ${COILRUNNER_ICON_DIR}/hicolor/scalable/apps/${COILRUNNER_APP_ID}.svg)
 add_custom_command(
   OUTPUT ${COILRUNNER_ICON_FILES}
   COMMAND coilrunner_icons ${COILRUNNER_ICON_DIR} ${COILRUNNER_APP_ID}
@@ -106,13 +107,15 @@ set(CPACK_STRIP_FILES ON)
 # The libraries the program links, with their versions, come from
 # dpkg-shlibdeps (package dpkg-dev). What Qt and the program load at run time
 # is named here: the xcb platform plugin comes with libqt6gui6 (linked), the
-# Wayland one with qt6-wayland, the dialog font with fonts-dejavu-core and its
-# condensed face, which the dialog layout is measured in, with
-# fonts-dejavu-extra, and the event sounds that libcanberra plays with
-# sound-theme-freedesktop.
+# Wayland one with qt6-wayland; the dialog font's condensed face, which the
+# dialog layout is measured in, with fonts-dejavu-extra, which brings the
+# plain face (fonts-dejavu-core) along. libcanberra0, loaded with the first
+# sound, brings the event sounds (sound-theme-freedesktop) and plays them
+# through ALSA; where a sound server runs, libcanberra-pulse hands them to it
+# as event sounds (role "event"), under the desktop's alert volume.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, sound-theme-freedesktop")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-extra, libcanberra0")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libcanberra-pulse")
 include(CPack)
 
 if(COILRUNNER_TESTS)
@@ -151,6 +154,38 @@ if(COILRUNNER_TESTS)
   add_test(NAME Desktop.RepeatedStartsOnResettingX
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.RepeatedStartsOnResettingX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # Started with a startup id, as a launcher honouring StartupNotify starts
+  # it, the game ends the launcher's notification when its window shows.
+  if(TARGET coilrunner_startup_watch)
+    add_test(NAME Desktop.StartupNotificationOnX
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/startup_test.sh
+                     $<TARGET_FILE:coilrunner> $<TARGET_FILE:coilrunner_startup_watch>)
+    set_tests_properties(Desktop.StartupNotificationOnX PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endif()
+
+  # Started with an activation token on Wayland, the game hands it back to
+  # the compositor with its main window.
+  add_test(NAME Desktop.ActivationOnWayland
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/activation_test.sh $<TARGET_FILE:coilrunner>)
+  set_tests_properties(Desktop.ActivationOnWayland PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+
+  # The eating sound on a PulseAudio server started for the test, and without
+  # any sound server.
+  if(TARGET coilrunner_sound_driver)
+    add_test(NAME Desktop.EventSoundOnASoundServer
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/sound_test.sh $<TARGET_FILE:coilrunner_sound_driver>)
+    set_tests_properties(Desktop.EventSoundOnASoundServer PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endif()
+
+  # A screen-reader client on a real AT-SPI bus: the settings' radio buttons
+  # and their state, the score on the focused play area.
+  if(TARGET coilrunner_a11y_driver)
+    add_test(NAME Desktop.ScreenReaderOverAtSpi
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/accessibility_test.sh
+                     $<TARGET_FILE:coilrunner_a11y_driver>)
+    set_tests_properties(Desktop.ScreenReaderOverAtSpi PROPERTIES TIMEOUT 400 SKIP_RETURN_CODE 77)
+  endif()
 
   # A whole game on a headless Wayland compositor, the input posted through
   # the toolkit by a driver that runs the real main window: on Weston, which

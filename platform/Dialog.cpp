@@ -333,7 +333,44 @@ protected:
             }
             return;
         }
+        if (IsWindowMenuKey(event)) {
+            OpenWindowMenu();
+            return;
+        }
         QDialog::keyPressEvent(event);
+    }
+
+    // Watches the window's controls: a button takes Space with any modifier
+    // as a click, so Alt+Space must be caught before it gets there.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && IsWindowMenuKey(static_cast<QKeyEvent*>(event))) {
+            OpenWindowMenu();
+            return true;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
+    // The keys that open the window menu: the context-menu key and
+    // Shift+F10, as for any context menu, and Alt+Space where the program
+    // draws the caption bar; under a window manager's caption bar Alt+Space
+    // opens the window manager's own menu.
+    static bool IsWindowMenuKey(const QKeyEvent* event)
+    {
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        return (event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+            || (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)
+            || (event->key() == Qt::Key_Space && modifiers == Qt::AltModifier && DrawsOwnCaption());
+    }
+
+    // Opened from the keyboard, the menu opens at the client area's corner
+    // and is used from the keyboard: its first item is highlighted, and the
+    // arrows and Return work at once.
+    void OpenWindowMenu()
+    {
+        m_owner.ShowSystemMenu(m_owner.Client()->mapToGlobal(QPoint(0, 0)));
+        if (QMenu* menu = m_owner.GetSystemMenu(); menu && menu->isVisible() && !menu->actions().isEmpty())
+            menu->setActiveAction(menu->actions().constFirst());
     }
 
     void contextMenuEvent(QContextMenuEvent* event) override
@@ -683,7 +720,12 @@ void Dialog::BuildControls()
         }
         case ControlKind::AutoRadio: {
             auto* radio = new QRadioButton(text, m_client);
-            radio->setAutoExclusive(false);
+            // The button group below makes the set exclusive and decides
+            // every rule of it (none checked at first, every click reaches
+            // the handler); automatic exclusivity does nothing to buttons in
+            // a group, but only with it does Qt report them to screen
+            // readers as radio buttons rather than check boxes.
+            radio->setAutoExclusive(true);
             if (!radioGroup || (c.style & CS_GROUP)) {
                 radioGroup = new QButtonGroup(m_client);
                 radioGroup->setExclusive(true);
@@ -737,8 +779,12 @@ void Dialog::BuildControls()
         widget->setGeometry(DluRectToPx(c.x, c.y, c.cx, c.cy));
         const bool focusable = c.kind == ControlKind::PushButton || c.kind == ControlKind::DefPushButton
             || c.kind == ControlKind::AutoRadio || c.kind == ControlKind::Edit;
-        if (focusable)
+        if (focusable) {
             widget->setFocusPolicy((c.style & CS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+            // The window menu's keys reach the window whatever has the focus.
+            if (auto* window = dynamic_cast<TopLevelWindow*>(m_window.data()))
+                widget->installEventFilter(window);
+        }
         const QString name = AccessibleNameOf(m_template, c);
         if (!name.isEmpty())
             widget->setAccessibleName(name);

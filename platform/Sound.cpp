@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <canberra.h>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <dlfcn.h>
 #include <mutex>
@@ -58,21 +59,66 @@ struct SoundQueue {
     std::deque<const char*> pending;
     bool playing = false;
     std::string appName;
+    std::string appId;   // the .desktop file's name, when the program has one
 };
 
 // Sounds asked for while the worker is busy pile up no further than this;
 // the rest are dropped, as they would come too late anyway.
 constexpr std::size_t kMaxPending = 4;
 
-ca_context* OpenContext(const std::string& appName)
+// libcanberra, loaded by the worker when the first sound is asked for: the
+// library and the half dozen it brings (the Ogg decoder, the sound-theme
+// cache, the driver loader) stay out of the program's start.
+struct Canberra {
+    using Create = int (*)(ca_context**);
+    using ChangeProps = int (*)(ca_context*, ...);
+    using Open = int (*)(ca_context*);
+    using Play = int (*)(ca_context*, std::uint32_t, ...);
+    using Destroy = int (*)(ca_context*);
+
+    Create create = nullptr;
+    ChangeProps changeProps = nullptr;
+    Open open = nullptr;
+    Play play = nullptr;
+    Destroy destroy = nullptr;
+
+    // False when the library cannot be loaded: every sound is silent then.
+    bool Load()
+    {
+        if (create)
+            return true;
+        static void* library = dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return false;
+        const auto find = [](const char* name) { return dlsym(library, name); };
+        changeProps = reinterpret_cast<ChangeProps>(find("ca_context_change_props"));
+        open = reinterpret_cast<Open>(find("ca_context_open"));
+        play = reinterpret_cast<Play>(find("ca_context_play"));
+        destroy = reinterpret_cast<Destroy>(find("ca_context_destroy"));
+        const auto made = reinterpret_cast<Create>(find("ca_context_create"));
+        if (!changeProps || !open || !play || !destroy || !made)
+            return false;
+        create = made;
+        return true;
+    }
+};
+
+// The sound server shows the sounds under the application's name, and with
+// its id and icon, which the desktop's mixer finds the menu entry by.
+ca_context* OpenContext(Canberra& ca, const std::string& appName, const std::string& appId)
 {
     SilenceAlsa();
-    ca_context* context = nullptr;
-    if (ca_context_create(&context) != CA_SUCCESS)
+    if (!ca.Load())
         return nullptr;
-    ca_context_change_props(context, CA_PROP_APPLICATION_NAME, appName.c_str(), nullptr);
-    if (ca_context_open(context) != CA_SUCCESS) {
-        ca_context_destroy(context);
+    ca_context* context = nullptr;
+    if (ca.create(&context) != CA_SUCCESS)
+        return nullptr;
+    ca.changeProps(context, CA_PROP_APPLICATION_NAME, appName.c_str(), nullptr);
+    if (!appId.empty())
+        ca.changeProps(context, CA_PROP_APPLICATION_ID, appId.c_str(), CA_PROP_APPLICATION_ICON_NAME, appId.c_str(),
+                       nullptr);
+    if (ca.open(context) != CA_SUCCESS) {
+        ca.destroy(context);
         return nullptr;
     }
     return context;
@@ -83,10 +129,11 @@ ca_context* OpenContext(const std::string& appName)
 // starts later is found; every failure just leaves the sound unplayed.
 void PlayLoop(SoundQueue* queue)
 {
+    Canberra ca;
     ca_context* context = nullptr;
     for (;;) {
         const char* name;
-        std::string appName;
+        std::string appName, appId;
         {
             std::unique_lock lock(queue->mutex);
             queue->playing = false;
@@ -97,15 +144,18 @@ void PlayLoop(SoundQueue* queue)
             queue->pending.pop_front();
             queue->playing = true;
             appName = queue->appName;
+            appId = queue->appId;
         }
         if (!context)
-            context = OpenContext(appName);
+            context = OpenContext(ca, appName, appId);
         if (!context)
             continue;
-        const int result = ca_context_play(context, 0, CA_PROP_EVENT_ID, name,
-                                           CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr);
+        // An event sound, as the desktop's alerts are: the sound server puts
+        // it under the alert volume and "mute alerts".
+        const int result = ca.play(context, 0, CA_PROP_EVENT_ID, name, CA_PROP_MEDIA_ROLE, "event",
+                                   CA_PROP_CANBERRA_CACHE_CONTROL, "volatile", nullptr);
         if (result == CA_ERROR_DISCONNECTED || result == CA_ERROR_STATE) {
-            ca_context_destroy(context);
+            ca.destroy(context);
             context = nullptr;
         }
     }
@@ -143,6 +193,7 @@ private:
         if (!m_queue) {
             m_queue = new SoundQueue;
             m_queue->appName = AppDisplayName().toStdString();
+            m_queue->appId = QGuiApplication::desktopFileName().toStdString();
             std::thread(PlayLoop, m_queue).detach();
         }
         return *m_queue;

@@ -1,13 +1,23 @@
 #pragma once
+#include <QByteArray>
 #include <QIcon>
 #include <QImage>
 
 namespace res {
 
-// The application icon IDR_MAINFRAME, enlarged by a whole factor.
+// The sizes of the application icon that the desktop's icon theme holds.
+inline constexpr int kInstalledIconSizes[] = {16, 32, 48, 64, 128, 256};
+
+// The application icon IDR_MAINFRAME, 32 x 32 pixels, enlarged by a whole factor.
 QImage MainIconImage(int scale = 1);
-// The same picture drawn for 16 x 16 pixels, enlarged by a whole factor.
-QImage SmallIconImage(int scale = 1);
+// The same picture at `size` x `size` pixels: the art enlarged by a whole
+// factor where the size is a multiple of 32, else resampled by area (each
+// pixel the average of the art it covers).
+QImage IconImage(int size);
+// The same picture as a scalable SVG drawing.
+QByteArray IconSvg();
+// The application icon: the picture at whatever size is asked for, each
+// size made once, when it is first asked for.
 QIcon MainIcon();
 
 } // namespace res

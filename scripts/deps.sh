@@ -11,7 +11,9 @@ if [ "${1:-build}" = test ]; then
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
              libx11-dev dpkg-dev lintian man-db weston qt6-wayland
              xkb-data x11-xkb-utils libxtst-dev sway grim
-             locales libc-l10n)
+             locales libc-l10n
+             pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
+             dbus-daemon dbus-bin at-spi2-core python3-pyatspi)
 fi
 
 missing=()

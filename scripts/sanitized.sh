@@ -15,7 +15,10 @@ build="${1:-build-asan}"
 shift || true
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+# fast_unwind_on_malloc=0: an allocation's whole stack is kept, also through
+# system libraries built without frame pointers (Mesa's), so that a
+# suppression can find the library that made it.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:fast_unwind_on_malloc=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 

@@ -239,6 +239,53 @@ TEST_F(MenusTest, ARightClickOpensTheSystemMenu)
     rightClick(dlg.m_playArea.Window());
 }
 
+TEST_F(MenusTest, TheWindowMenuOpensFromTheKeyboard)
+{
+    dlg.Window()->show();
+    QMenu* sys = dlg.GetSystemMenu();
+    const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; const char* name; } keys[] = {
+        {Qt::Key_Menu, Qt::NoModifier, "the context-menu key"},
+        {Qt::Key_F10, Qt::ShiftModifier, "Shift+F10"},
+    };
+    // Pressed with the focus on the window, on a button, and on the play
+    // area during a game: the key goes up to the window.
+    const auto press = [&](QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(target, &event);
+    };
+    for (bool during : {false, true}) {
+        if (during)
+            StartGame(dlg);
+        std::vector<QWidget*> targets{dlg.Window(), dlg.GetDlgItem(IDC_START)};
+        if (during)
+            targets.push_back(dlg.m_playArea.Window());
+        for (QWidget* target : targets)
+            for (const auto& k : keys) {
+                SCOPED_TRACE(std::string(k.name) + " on a " + target->metaObject()->className());
+                press(target, k.key, k.modifiers);
+                ASSERT_TRUE(sys->isVisible());
+                // Ready for the arrows and Return: the first item is lit.
+                EXPECT_EQ(sys->activeAction(), sys->actions().constFirst());
+                sys->hide();
+            }
+    }
+    // The game goes on meanwhile; and a steering key is still a steering key.
+    EXPECT_EQ(dlg.m_nFieldReady, kMarker);
+    press(dlg.m_playArea.Window(), Qt::Key_Q, Qt::NoModifier);
+    EXPECT_EQ(dlg.m_playArea.m_nDirection, DIR_UP);
+    EXPECT_FALSE(sys->isVisible());
+
+    // Under the window manager's caption bar, Alt+Space is the window
+    // manager's: the game's own menu stays shut.
+    ASSERT_FALSE(platform::DrawsOwnCaption());
+    press(dlg.Window(), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_FALSE(sys->isVisible());
+    // The other modifiers make other keys.
+    press(dlg.Window(), Qt::Key_F10, Qt::NoModifier);
+    press(dlg.Window(), Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(sys->isVisible());
+}
+
 TEST_F(MenusTest, F1GreetsBeforeTheHelp)
 {
     for (bool during : {false, true}) {

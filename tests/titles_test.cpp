@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -135,7 +136,7 @@ TEST_F(OwnCaptionTest, CaptionBarsOfferNoMaximise)
     EXPECT_TRUE(entry.buttons.empty());
 }
 
-TEST_F(OwnCaptionTest, CaptionButtonsMinimiseAndCloseAndARightClickOpensTheWindowMenu)
+TEST_F(OwnCaptionTest, CaptionButtonsMinimiseAndCloseAndARightClickOrAltSpaceOpensTheWindowMenu)
 {
     QWidget* main = dlg.Window();
     main->show();
@@ -145,6 +146,20 @@ TEST_F(OwnCaptionTest, CaptionButtonsMinimiseAndCloseAndARightClickOpensTheWindo
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(30, 10), caption->mapToGlobal(QPoint(30, 10)));
     QApplication::sendEvent(caption, &event);
     EXPECT_TRUE(dlg.GetSystemMenu()->isVisible());
+    dlg.GetSystemMenu()->hide();
+
+    // Alt+Space too, as under a window manager's caption bar.
+    // Pressed on a button, it opens the menu and leaves the button alone (a
+    // button takes Space with any modifier as a click).
+    QKeyEvent altSpace(QEvent::KeyPress, Qt::Key_Space, Qt::AltModifier);
+    QKeyEvent altSpaceUp(QEvent::KeyRelease, Qt::Key_Space, Qt::AltModifier);
+    auto* start = qobject_cast<QAbstractButton*>(dlg.GetDlgItem(IDC_START));
+    start->setFocus();
+    QApplication::sendEvent(start, &altSpace);
+    QApplication::sendEvent(start, &altSpaceUp);
+    EXPECT_TRUE(dlg.GetSystemMenu()->isVisible());
+    EXPECT_FALSE(start->isDown());
+    EXPECT_EQ(dlg.m_playArea.Window(), nullptr) << "Alt+Space started a game";
     dlg.GetSystemMenu()->hide();
 
     caption->findChild<QToolButton*>(QStringLiteral("minimise"))->click();

@@ -3,8 +3,9 @@
 # checks what a desktop sees: the .desktop file and the AppStream metainfo
 # pass their validators, they name each other and the icon, the menu entry
 # starts the program where it went, the manual page and the documents are in
-# place, and every icon size is an exact whole-factor enlargement of its art
-# (no smoothed pixel anywhere).
+# place, and every icon size, the scalable one too, is the same picture: the
+# 32 px art enlarged by a whole factor (no smoothed pixel) where the size is a
+# multiple of 32, resampled by area elsewhere.
 #
 # Usage: install_test.sh <build folder> <app id>
 set -euo pipefail
@@ -12,7 +13,7 @@ set -euo pipefail
 build=$1
 app_id=$2
 
-for tool in desktop-file-validate appstreamcli convert compare identify; do
+for tool in desktop-file-validate appstreamcli convert compare identify rsvg-convert; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
     exit 77
@@ -42,7 +43,10 @@ metainfo=$root/share/metainfo/$app_id.metainfo.xml
 # desktop-file-validate prints warnings with a zero exit; both count.
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+appstreamcli validate --no-net --pedantic "$metainfo" || fail "appstreamcli validate --pedantic"
+# The release says what the game is and does.
+sed -n '/<release /,/<\/release>/p' "$metainfo" | grep -q '<description>' \
+  || fail "the release entry has no description"
 
 entry() { sed -n "s/^$1=//p" "$desktop"; }
 [ "$(entry Name)" = "Quillware Coilrunner" ] || fail "Name is '$(entry Name)'"
@@ -61,21 +65,50 @@ for size in 16 32 48 64 128 256; do
   [ "$got" = "${size}x${size}" ] || fail "the $size px icon is $got"
 done
 
-# Each enlargement equals its source with every pixel repeated; a smoothed
+# Each enlargement equals the 32 px art with every pixel repeated; a smoothed
 # or resampled picture differs in its edge pixels.
-same_as_enlarged() {  # <size> <source size> <factor>
+same_as_enlarged() {  # <size> <picture> <factor>
   local differing
-  convert "$(icon "$2")" -scale "$(($3 * 100))%" "$scratch/expected.png"
+  convert "$2" -scale "$(($3 * 100))%" "$scratch/expected.png"
   differing=$(compare -metric AE "$(icon "$1")" "$scratch/expected.png" null: 2>&1) || true
-  [ "$differing" = 0 ] || fail "the $1 px icon is not the $2 px one enlarged $3 times ($differing pixels differ)"
+  [ "$differing" = 0 ] || fail "the $1 px icon is not $2 enlarged $3 times ($differing pixels differ)"
 }
-same_as_enlarged 64 32 2
-same_as_enlarged 128 32 4
-same_as_enlarged 256 32 8
-same_as_enlarged 48 16 3
+same_as_enlarged 64 "$(icon 32)" 2
+same_as_enlarged 128 "$(icon 32)" 4
+same_as_enlarged 256 "$(icon 32)" 8
+
+# The sizes between are the same picture made smaller or larger: each pixel
+# the area average of the 256 px one (ImageMagick's -scale), up to rounding.
+# Another drawing, even of the same subject, is far off.
+close_to() {  # <picture> <reference> <largest root mean square difference, 0 to 1> <what>
+  local rmse
+  rmse=$(compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p') || true
+  [ -n "$rmse" ] || fail "$4: cannot compare $1 with $2"
+  awk -v got="$rmse" -v most="$3" 'BEGIN { exit !(got <= most) }' \
+    || fail "$4: differs from the reference by $rmse (root mean square), more than $3"
+}
+for size in 16 48; do
+  convert "$(icon 256)" -scale "${size}x${size}" "$scratch/area$size.png"
+  close_to "$(icon "$size")" "$scratch/area$size.png" 0.01 "the $size px icon"
+done
 
 # The art's few flat colours and nothing in between.
 colours=$(convert "$(icon 256)" -format '%k' info:)
 [ "$colours" -le 6 ] || fail "the 256 px icon has $colours colours; smoothing adds blends"
 
-echo "PASS: installed files validate; icons at 16 32 48 64 128 256 px are crisp"
+# The scalable icon renders as the desktop renders it (librsvg), to the art
+# itself at 32 px and its multiples, and to the resampled picture elsewhere
+# (its edges meet on the art's pixel grid, which 48 px splits; the renderer
+# blends each edge on its own, so a little more than rounding differs).
+svg=$root/share/icons/hicolor/scalable/apps/$app_id.svg
+[ -f "$svg" ] || fail "missing the scalable icon $svg"
+for size in 32 256; do
+  rsvg-convert -w "$size" -h "$size" "$svg" -o "$scratch/svg$size.png" 2>"$scratch/rsvg.log" \
+    || fail "the scalable icon does not render at $size px: $(cat "$scratch/rsvg.log")"
+  differing=$(compare -metric AE "$(icon "$size")" "$scratch/svg$size.png" null: 2>&1) || true
+  [ "$differing" = 0 ] || fail "the scalable icon at $size px is not the $size px icon ($differing pixels differ)"
+done
+rsvg-convert -w 48 -h 48 "$svg" -o "$scratch/svg48.png" || fail "the scalable icon does not render at 48 px"
+close_to "$scratch/svg48.png" "$(icon 48)" 0.06 "the scalable icon at 48 px"
+
+echo "PASS: installed files validate; the icons at 16 32 48 64 128 256 px and the scalable one are one picture"

@@ -2,7 +2,9 @@
 #
 # check_launcher <root> <desktop file> <program path>: the menu entry's Exec
 # and TryExec name the program by its full path (as the installed system sees
-# it; the tree itself may lie under <root>), and that program runs.
+# it; the tree itself may lie under <root>), and that program runs; the entry
+# asks for startup notification, which the program answers (startup_test.sh
+# on X, activation_test.sh on Wayland).
 check_launcher() {
   local root=$1 desktop=$2 program=$3 exec tryexec
   exec=$(sed -n 's/^Exec=//p' "$desktop")
@@ -11,6 +13,7 @@ check_launcher() {
   if [[ $exec == \"*\" ]]; then exec=${exec:1:${#exec}-2}; fi
   [ "$exec" = "$program" ] || fail "Exec is '$exec', not '$program'"
   [ "$tryexec" = "$program" ] || fail "TryExec is '$tryexec', not '$program'"
+  [ "$(sed -n 's/^StartupNotify=//p' "$desktop")" = true ] || fail "the menu entry has no StartupNotify=true"
   [ -f "$root$program" ] && [ -x "$root$program" ] || fail "no program at $root$program"
   env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 60 "$root$program" --version >/dev/null \
     || fail "$root$program --version fails"

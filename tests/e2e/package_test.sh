@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder, as the README shows, and
 # checks it as Debian does: lintian finds no error and no warning; the game is
-# /usr/games/coilrunner and the menu entry starts it there; the version, the
+# /usr/games/coilrunner and the menu entry starts it there, with startup
+# notification; what it depends on and recommends; the version, the
 # changelog and the copyright agree with the repository's own.
 #
 # Usage: package_test.sh <cpack> <build folder> <app id> <sanitized build: 1 or 0>
@@ -48,6 +49,27 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 [ ! -e "$root/usr/bin" ] || fail "the package has usr/bin: $(ls "$root/usr/bin")"
 check_launcher "$root" "$root/usr/share/applications/$app_id.desktop" /usr/games/coilrunner
+
+# What it needs: the libraries it links (from dpkg-shlibdeps, libcanberra0
+# among them, which brings the sound theme) and the dialog font; what it
+# recommends: the Wayland plugin and the path of the event sounds to a sound
+# server. Nothing that another entry brings already.
+depends=$(dpkg-deb -f "$deb" Depends)
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Depends: $depends"
+echo "Recommends: $recommends"
+field_has() { tr ',' '\n' <<<"$1" | sed 's/^ *//; s/ .*//' | grep -qx "$2"; }
+for p in libcanberra0 libqt6widgets6 fonts-dejavu-extra; do
+  field_has "$depends" "$p" || fail "Depends lacks $p"
+done
+for p in qt6-wayland libcanberra-pulse; do
+  field_has "$recommends" "$p" || fail "Recommends lacks $p"
+done
+for p in fonts-dejavu-core sound-theme-freedesktop; do
+  if field_has "$depends" "$p" || field_has "$recommends" "$p"; then
+    fail "$p is named, though it comes with fonts-dejavu-extra or libcanberra0"
+  fi
+done
 
 # One version: project() in CMakeLists.txt, the package, the changelog's
 # newest entry and the program's --version.

@@ -102,12 +102,6 @@ play=$scratch/play
 mkdir -p "$play" "$scratch/shots"
 printf '%s' 'Ann~00900~Bea~00800~Cid~00700~Dana~00600~Emil~00500~Finn~00400~Gus~00300~Hal~00200~Ines~00100~Nobody~00000~04444' \
   >"$play/HiScores.ini"
-# Under the sanitizers (scripts/sanitized.sh sets ASAN_OPTIONS) the leak
-# checker traces allocations through the system's libraries too, which keep
-# no frame pointers: Mesa's EGL, which Qt's Wayland plugin sets up for every
-# window, leaves a one-time allocation in a driver it unloads at exit, and
-# only the whole trace names the library that scripts/lsan.supp suppresses.
-[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS=$ASAN_OPTIONS:fast_unwind_on_malloc=0
 # QT_IM_MODULE=none: Qt 6.4's Wayland input method reaches for the seat's
 # keyboard on every key in an edit box, and a headless compositor has no
 # keyboard.
