@@ -8,7 +8,8 @@ packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcanberra-dev
 if [ "${1:-build}" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
-             libx11-dev dpkg-dev lintian man-db weston qt6-wayland)
+             libx11-dev dpkg-dev lintian man-db weston qt6-wayland
+             qt6ct qt6-gtk-platformtheme)
 fi
 
 missing=()
