@@ -14,8 +14,11 @@
 // is ticked by hand, so every run shows the snake at the same place.
 //
 // Usage: coilrunner_theme_driver <folder for the pictures and report.txt>
-// Exits with 0 when every window came up with its texts whole in the dialog
-// font, 1 when a check failed, 2 when a window could not be pictured.
+// Prints what the desktop set (the application's font before the game set
+// its own, the widget style, the device pixel ratio) and exits with 0 when
+// every window came up with its texts whole in the dialog font, 1 when a
+// check failed, 2 when a window could not be pictured.
+// coilrunner_theme_driver --plugins prints where Qt looks for its plugins.
 
 #include "app/GameApp.h"
 #include "app/GameDlg.h"
@@ -30,12 +33,14 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QLibraryInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -259,6 +264,10 @@ void RecordPopup(QMenu* menu, const QString& title)
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && QByteArray(argv[1]) == "--plugins") {
+        std::printf("%s\n", qPrintable(QLibraryInfo::path(QLibraryInfo::PluginsPath)));
+        return 0;
+    }
     if (argc != 2) {
         std::fputs("usage: coilrunner_theme_driver <folder for the pictures>\n", stderr);
         return 2;
@@ -268,13 +277,18 @@ int main(int argc, char* argv[])
     platform::UseWholeScaleFactors();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coilrunner"));
+    const QFont desktopFont = QApplication::font();
     platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
     platform::SetAppHelp(&CGameApp::OnHelp);
     // What a theme does a moment after the start happens now.
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
-    std::printf("style %s, device pixel ratio %g\n", qPrintable(QApplication::style()->name()),
-                QGuiApplication::primaryScreen()->devicePixelRatio());
+    QStyle* style = QApplication::style();
+    if (auto* proxy = qobject_cast<QProxyStyle*>(style))   // qt6ct wraps the style it was told
+        style = proxy->baseStyle();
+    std::printf("desktop font: %s %g\n", qPrintable(desktopFont.family()), desktopFont.pointSizeF());
+    std::printf("style: %s\n", qPrintable(style->name()));
+    std::printf("device pixel ratio: %g\n", QGuiApplication::primaryScreen()->devicePixelRatio());
 
     // A table whose checksum does not match: the first box.
     QFile table(QStringLiteral("HiScores.ini"));
