@@ -49,8 +49,6 @@ void RestoreScalingEnvironment()
     g_savedScaling.clear();
 }
 
-QFont MakeDialogFont();
-
 // A theme sets a font of its own for the application, a moment after the
 // start (qt6ct) and again whenever the desktop's settings change. The
 // program's windows keep the dialog font regardless; what Qt makes by itself

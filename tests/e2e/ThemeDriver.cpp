@@ -29,6 +29,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -283,6 +284,12 @@ int main(int argc, char* argv[])
     // What a theme does a moment after the start happens now.
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
+    // The same pictures in every run: the pointer over no window (on a
+    // server without a window manager the window under it takes the focus,
+    // and a button under it is drawn hovered), and a caret that does not blink.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QCursor::setPos(screen, screen->geometry().bottomRight());
+    QApplication::setCursorFlashTime(0);
     QStyle* style = QApplication::style();
     if (auto* proxy = qobject_cast<QProxyStyle*>(style))   // qt6ct wraps the style it was told
         style = proxy->baseStyle();
