@@ -53,6 +53,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -81,16 +82,26 @@ QString NameFor(const QString& title)
     return QStringLiteral("%1-%2").arg(++g_serial, 2, 10, QLatin1Char('0')).arg(slug);
 }
 
-// Waits until the X server shows the window, then has it painted. The
-// bound is for a hang only.
+// Waits until the X server shows the window and it has the keyboard focus
+// (a window manager would give it; here it is asked for, so that every run
+// pictures the window in the same state), then has it painted. The bound
+// is for a hang only.
 bool Exposed(QWidget* window)
 {
     const QDeadlineTimer deadline(60000);
-    while (!(window->windowHandle() && window->windowHandle()->isExposed())) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
+    const auto waitFor = [&](const std::function<bool()>& done) {
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        }
+        return true;
+    };
+    if (!waitFor([window] { return window->windowHandle() && window->windowHandle()->isExposed(); }))
+        return false;
+    window->activateWindow();
+    if (!waitFor([window] { return window->isActiveWindow(); }))
+        return false;
     QCoreApplication::processEvents();
     window->repaint();
     return true;

@@ -8,7 +8,8 @@
 #     (geometry and texts, all whole) and its pictures must be those of the
 #     run at the whole factor;
 #   - the real program: its window is the whole factor times its size at 1,
-#     its title screen the picture at that factor; after Start, screenshots
+#     its title screen (the field's frame with the texts and the icon) the
+#     picture at that factor; after Start, screenshots
 #     of the window show the grey field at the whole factor times (11, 82)
 #     and 234 x 226, made of s x s blocks of one colour each, the food block
 #     10 s x 10 s and the snake's band 10 s rows high, s being the factor.
@@ -196,19 +197,25 @@ for entry in "${cases[@]}"; do
     || fail "at \"$name\" the main window is ${width}x$height, not $s times 258x$plain_height"
   menu=$((height - 322 * s))
 
-  # The title screen: the picture at the whole factor, once it is painted.
+  # The title screen inside the field's frame (the buttons above it show
+  # the keyboard focus, which comes when it comes): the picture at the
+  # whole factor, once it is painted.
   title=$scratch/title-$name.png
+  title_of() {
+    shoot "$1.window.png" \
+      && convert "$1.window.png" -crop $((239 * s))x$((238 * s))+$((9 * s))+$((menu + 72 * s)) +repage "$1"
+  }
   ref=${reference[$s]}
   if [ "$name" = "$ref" ]; then
     # Painted (the icon's bright green is there) and settled.
     painted() {
-      shoot "$title" && shoot "$title.again.png" \
+      title_of "$title" && title_of "$title.again.png" \
         && compare -metric AE "$title" "$title.again.png" null: >/dev/null 2>&1 \
         && [ "$(convert "$title" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' -format '%[fx:mean>0]' info:)" = 1 ]
     }
     until_ok 30 painted || fail "the title screen at \"$name\" is not painted"
   else
-    as_reference() { shoot "$title" && compare -metric AE "$scratch/title-$ref.png" "$title" null: >/dev/null 2>&1; }
+    as_reference() { title_of "$title" && compare -metric AE "$scratch/title-$ref.png" "$title" null: >/dev/null 2>&1; }
     until_ok 30 as_reference \
       || fail "the title screen at \"$name\" differs from \"$ref\" in $(compare -metric AE "$scratch/title-$ref.png" "$title" null: 2>&1) pixels"
   fi
