@@ -109,6 +109,8 @@ int main(int argc, char* argv[])
                    stderr);
         return 1;
     }
+    // Before the application object: Qt reads its scale factors as it starts.
+    platform::UseWholeScaleFactors();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("coilrunner"));
     QApplication::setApplicationVersion(QStringLiteral(COILRUNNER_VERSION));

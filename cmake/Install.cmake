@@ -209,11 +209,19 @@ if(COILRUNNER_TESTS)
     set_tests_properties(Desktop.SteeringKeysOnLayouts.${mode} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
   endforeach()
 
-  # The HiDPI tests again with every window at twice the size.
+  # The HiDPI tests again with every window at twice the size, and at the
+  # fractional factors, which the program rounds to whole ones.
   if(TARGET coilrunner_tests)
-    add_test(NAME HiDpi.AtScaleFactor2
-             COMMAND $<TARGET_FILE:coilrunner_tests> --gtest_filter=HiDpi.*)
-    set_tests_properties(HiDpi.AtScaleFactor2 PROPERTIES
-                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
+    # factor:the whole factor it becomes
+    foreach(pair 2:2 1.25:1 1.5:2 1.75:2)
+      string(REPLACE ":" ";" pair ${pair})
+      list(GET pair 0 scale)
+      list(GET pair 1 whole)
+      string(REPLACE "." "_" name ${scale})
+      add_test(NAME HiDpi.AtScaleFactor${name}
+               COMMAND $<TARGET_FILE:coilrunner_tests> --gtest_filter=HiDpi.*)
+      set_tests_properties(HiDpi.AtScaleFactor${name} PROPERTIES
+                           ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=${scale};HIDPI_EXPECTED_RATIO=${whole}")
+    endforeach()
   endif()
 endif()

@@ -4,16 +4,102 @@
 #include <QByteArrayList>
 #include <QFont>
 #include <QFontDatabase>
+#include <QEvent>
+#include <QWidget>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <thread>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
 QString g_displayName;
+QFont g_dialogFont;
+bool g_dialogFontMade = false;
+
+// --- whole scale factors ------------------------------------------------
+
+// The variables changed for Qt's start, with the values they had before.
+struct SavedVariable {
+    const char* name;
+    bool wasSet;
+    QByteArray value;
+};
+std::vector<SavedVariable> g_savedScaling;
+
+void SetForStart(const char* name, const QByteArray& value)
+{
+    g_savedScaling.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    qputenv(name, value);
+}
+
+void RestoreScalingEnvironment()
+{
+    for (const SavedVariable& saved : g_savedScaling) {
+        if (saved.wasSet)
+            qputenv(saved.name, saved.value);
+        else
+            qunsetenv(saved.name);
+    }
+    g_savedScaling.clear();
+}
+
+// A theme sets a font of its own for the application, a moment after the
+// start (qt6ct) and again whenever the desktop's settings change. The
+// program's windows keep the dialog font regardless; what Qt makes by itself
+// (tooltips, an edit box's context menu) takes the application's, which is
+// put back here, once the theme's change is through.
+class ApplicationFontKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ApplicationFontChange && watched == QCoreApplication::instance())
+            QMetaObject::invokeMethod(this, [] {
+                if (QGuiApplication::font() != DialogFont())
+                    QApplication::setFont(DialogFont());
+            }, Qt::QueuedConnection);
+        return false;
+    }
+};
+
+QFont MakeDialogFont()
+{
+    // The condensed face keeps the dialog texts inside their controls at the
+    // 6 x 13 pixel cell the layout is measured in.
+    const QString family = QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Condensed"))
+        ? QStringLiteral("DejaVu Sans Condensed")
+        : QStringLiteral("DejaVu Sans");
+    // Every attribute is given, and marked as set: a window's font that
+    // leaves one open takes it from the application's font, which is the
+    // theme's (a theme's style name "Bold" would make every text bold).
+    QFont font(family);
+    font.setFamilies({family});
+    font.setStyleName(QString());
+    font.setPixelSize(11);
+    font.setWeight(QFont::Normal);
+    font.setStyle(QFont::StyleNormal);
+    font.setStretch(QFont::AnyStretch);
+    font.setUnderline(false);
+    font.setOverline(false);
+    font.setStrikeOut(false);
+    font.setFixedPitch(false);
+    font.setKerning(true);
+    font.setCapitalization(QFont::MixedCase);
+    font.setLetterSpacing(QFont::PercentageSpacing, 100);
+    font.setWordSpacing(0);
+    font.setStyleHint(QFont::AnyStyle, QFont::PreferDefault);
+    font.setHintingPreference(QFont::PreferDefaultHinting);
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
+}
 
 // --- the X server -------------------------------------------------------
 // Asked through the X client library that Qt's xcb plugin loads anyway.
@@ -127,22 +213,70 @@ QByteArrayList PlatformsToTry()
 
 } // namespace
 
+QByteArray WholeScaleFactor(const QByteArray& factor)
+{
+    bool ok = false;
+    const double value = factor.toDouble(&ok);
+    // Qt passes over what is not a positive number.
+    if (!ok || !std::isfinite(value) || value <= 0)
+        return factor;
+    return QByteArray::number(std::max(1.0, std::floor(value + 0.5)), 'f', 0);
+}
+
+QByteArray WholeScreenScaleFactors(const QByteArray& spec)
+{
+    // Factors in screen order ("1.5;2") or by screen name ("HDMI-1=1.5").
+    QByteArrayList entries = spec.split(';');
+    for (QByteArray& entry : entries) {
+        const qsizetype equals = entry.lastIndexOf('=');
+        entry = equals < 0 ? WholeScaleFactor(entry)
+                           : entry.left(equals + 1) + WholeScaleFactor(entry.mid(equals + 1));
+    }
+    return entries.join(';');
+}
+
+void UseWholeScaleFactors()
+{
+    if (!g_savedScaling.empty())
+        return;
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    // A policy in the environment would win over the program's.
+    SetForStart("QT_SCALE_FACTOR_ROUNDING_POLICY", "Round");
+    // Qt takes these two as they stand.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        SetForStart("QT_SCALE_FACTOR", WholeScaleFactor(qgetenv("QT_SCALE_FACTOR")));
+    if (qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS"))
+        SetForStart("QT_SCREEN_SCALE_FACTORS", WholeScreenScaleFactors(qgetenv("QT_SCREEN_SCALE_FACTORS")));
+    // Rounded, a screen of 120 DPI gets the factor 1, and Qt would make up
+    // for the rest by measuring fonts and styles at 120 DPI.
+    QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+}
+
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon)
 {
-    // Qt is connected now.
+    // Qt is connected now, and has read its scale factors.
     ReleaseHeldConnection();
+    RestoreScalingEnvironment();
 
     g_displayName = displayName;
     QApplication::setWindowIcon(icon);
 
-    // The condensed face keeps the dialog texts inside their controls at the
-    // 6 x 13 pixel cell the layout is measured in.
-    const QStringList families = QFontDatabase::families();
-    QFont font(families.contains(QStringLiteral("DejaVu Sans Condensed"))
-                   ? QStringLiteral("DejaVu Sans Condensed")
-                   : QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(11);
-    app.setFont(font);
+    app.setFont(DialogFont());
+    app.installEventFilter(new ApplicationFontKeeper(&app));
+}
+
+QFont DialogFont()
+{
+    if (!g_dialogFontMade) {
+        g_dialogFont = MakeDialogFont();
+        g_dialogFontMade = true;
+    }
+    return g_dialogFont;
+}
+
+void UseDialogFont(QWidget* window)
+{
+    window->setFont(DialogFont());
 }
 
 QString AppDisplayName() { return g_displayName; }

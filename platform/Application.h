@@ -1,14 +1,45 @@
 #pragma once
+#include <QByteArray>
+#include <QFont>
 #include <QIcon>
 
 class QApplication;
+class QWidget;
 
 namespace platform {
+
+// Whole scale factors only. A window at 1.25 or 1.5 shows the playfield's
+// logical pixels one and two device pixels wide in turn; at a whole factor
+// every one of them is a square block of one size. So each factor Qt takes
+// from the desktop, QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS and the
+// screen's DPI (Xft.dpi on X11), is rounded to the nearest whole number,
+// halves up, and is at least 1; fonts and style metrics are measured at
+// 96 DPI, so that the fraction that was rounded away does not come back
+// through them. Call before the QApplication exists: Qt reads all of this
+// when it starts. InitApplication puts the environment back as it was, so
+// that programs started from the game (the browser) see the desktop's values.
+void UseWholeScaleFactors();
+// The rules, for the values of QT_SCALE_FACTOR ("1.25" becomes "1") and of
+// QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What Qt
+// would not take as a factor stays as it was.
+QByteArray WholeScaleFactor(const QByteArray& factor);
+QByteArray WholeScreenScaleFactors(const QByteArray& spec);
 
 // Sets what every window of the application shares: its name (the title of
 // message boxes), the 8-point dialog font with its 6 x 13 pixel cell, and the
 // application icon. Called once Qt holds its connection to the display.
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon);
+
+// The dialog font, with every attribute set: the templates' layout is
+// measured in it. A platform theme (qt6ct, the GTK theme) replaces the
+// application's font after start and keeps fonts of its own for menus,
+// message boxes, labels and buttons; a window given this font keeps it, and
+// its controls with it, whatever the theme says. Colours still follow the
+// theme.
+QFont DialogFont();
+// Gives a window the dialog font: every top-level window, popup menu and
+// message box the program makes.
+void UseDialogFont(QWidget* window);
 
 // The application's name as the player reads it ("Quillware Coilrunner"):
 // the title of message boxes. Qt's own display name stays unset, since Qt

@@ -133,6 +133,43 @@ QPushButton* DefaultButtonOf(const QWidget* window)
     return nullptr;
 }
 
+// The icon control: the application icon's 32 x 32 art with each of its
+// pixels a block of exactly the window's device pixel ratio, never the art
+// drawn for another size and never a smoothed enlargement. The ratio is
+// read as the control is painted, so a window moved to a screen of another
+// scale shows the art for that one.
+class IconControl : public QLabel {
+public:
+    explicit IconControl(QWidget* parent) : QLabel(parent)
+    {
+        setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setPixmap(Art());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, Art());
+    }
+
+private:
+    const QPixmap& Art()
+    {
+        const int scale = std::max(1, qRound(devicePixelRatioF()));
+        if (m_art.isNull() || m_scale != scale) {
+            const QImage art = QApplication::windowIcon().pixmap(QSize(32, 32), 1.0).toImage();
+            m_art = QPixmap::fromImage(art.scaled(art.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+            m_art.setDevicePixelRatio(scale);
+            m_scale = scale;
+        }
+        return m_art;
+    }
+
+    QPixmap m_art;
+    int m_scale = 0;
+};
+
 // --- the caption bar the program draws -------------------------------------
 // Where the toolkit draws the caption bars itself (Qt 6.4 on a Wayland
 // compositor that leaves them to the program), it offers maximise on every
@@ -673,6 +710,7 @@ bool Dialog::Create(QWidget* parent)
         if (this == g_mainDialog)
             flags |= Qt::WindowMinimizeButtonHint;
         auto* window = new TopLevelWindow(*this, parent, flags);
+        UseDialogFont(window);
         window->setWindowTitle(QString::fromUtf8(m_template.caption));
         m_window = window;
         const int top = DrawsOwnCaption() ? AddOwnCaption(window) : 0;
@@ -759,13 +797,9 @@ void Dialog::BuildControls()
             widget = new QGroupBox(text, m_client);
             widget->setAttribute(Qt::WA_TransparentForMouseEvents);
             break;
-        case ControlKind::Icon: {
-            auto* label = new QLabel(m_client);
-            label->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            widget = label;
+        case ControlKind::Icon:
+            widget = new IconControl(m_client);
             break;
-        }
         case ControlKind::BlackRect: {
             auto* frame = new QFrame(m_client);
             frame->setAutoFillBackground(true);
@@ -903,6 +937,7 @@ QMenu* Dialog::GetSystemMenu()
         return nullptr;
     if (!m_systemMenu) {
         m_systemMenu = new QMenu(m_window);
+        UseDialogFont(m_systemMenu);
         const auto send = [this](unsigned id) { OnSysCommand(id, 0); };
         AppendMenu(m_systemMenu, MF_STRING, SC_MINIMIZE, QStringLiteral("Mi&nimise"), send);
         AppendMenu(m_systemMenu, MF_STRING, SC_CLOSE, QStringLiteral("&Close"), send);

@@ -1,4 +1,5 @@
 #include "platform/Menu.h"
+#include "platform/Application.h"
 
 #include <QAction>
 #include <QMenu>
@@ -30,6 +31,8 @@ QMenuBar* BuildMenuBar(const MenuTemplate& menu, QWidget* parent,
     bar->setNativeMenuBar(false);
     for (const MenuPopupTemplate& popup : menu.popups) {
         QMenu* sub = bar->addMenu(QString::fromUtf8(popup.text));
+        // A popup is a window of its own: it takes no font from the bar.
+        UseDialogFont(sub);
         for (const MenuItemTemplate& item : popup.items)
             AppendMenu(sub, item.flags, item.id, QString::fromUtf8(item.text), onCommand);
     }

@@ -5,11 +5,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
 
 namespace platform {
 
 namespace {
 ModalHook* g_hook = nullptr;
+
+// The size the styles give a message box's icon.
+constexpr int kMessageBoxIconSize = 32;
 
 QMessageBox::Icon IconFor(unsigned type)
 {
@@ -29,14 +34,33 @@ ModalHook* SetModalHook(ModalHook* hook)
     return previous;
 }
 
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, unsigned type)
+{
+    auto box = std::make_unique<QMessageBox>(IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
+    UseDialogFont(box.get());
+    // The box as without a theme: a theme names its buttons ("&OK" from
+    // the GTK theme) and may draw its icons larger than 32 x 32.
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    if (box->icon() != QMessageBox::NoIcon) {
+        const QPixmap icon = box->iconPixmap();
+        const qreal ratio = icon.devicePixelRatio();
+        const QSize size = QSize(kMessageBoxIconSize, kMessageBoxIconSize) * ratio;
+        if (!icon.isNull() && icon.size() != size) {
+            QPixmap fitted = icon.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            fitted.setDevicePixelRatio(ratio);
+            box->setIconPixmap(fitted);
+        }
+    }
+    if (DrawsOwnCaption())
+        box->setContentsMargins(0, AddOwnCaption(box.get()), 0, 0);
+    return box;
+}
+
 int MessageBox(QWidget* owner, const QString& text, unsigned type)
 {
     if (g_hook)
         return g_hook->MessageBox(owner, text, type);
-    QMessageBox box(IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
-    if (DrawsOwnCaption())
-        box.setContentsMargins(0, AddOwnCaption(&box), 0, 0);
-    box.exec();
+    MakeMessageBox(owner, text, type)->exec();
     return IDOK;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace platform {
@@ -20,6 +22,10 @@ enum : unsigned {
 // Shows a message box owned by `owner` and waits until it is closed. The
 // box has no caption of its own: its title is the application's name.
 int MessageBox(QWidget* owner, const QString& text, unsigned type = MB_OK);
+
+// The box MessageBox shows, built and not yet shown (for tests that look at
+// it on a desktop).
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, unsigned type);
 
 // Runs a dialog whose window was just created and initialised, until it ends.
 int RunModal(Dialog& dialog);

@@ -13,7 +13,8 @@ if [ "${1:-build}" = test ]; then
              xkb-data x11-xkb-utils libxtst-dev sway grim
              locales libc-l10n
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
-             dbus-daemon dbus-bin at-spi2-core python3-pyatspi)
+             dbus-daemon dbus-bin at-spi2-core python3-pyatspi
+             qt6ct qt6-gtk-platformtheme)
 fi
 
 missing=()

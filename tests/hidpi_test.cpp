@@ -1,17 +1,22 @@
 // The playfield on a HiDPI screen. Its pixels live in an off-screen image laid
 // over the client area; at a whole scale factor every one of them must come out
 // as a solid block of device pixels in exactly its colour, with nothing
-// smoothed into its neighbours. ctest runs these tests a second time with
-// QT_SCALE_FACTOR=2 (HiDpi.AtScaleFactor2); set before the application starts,
-// it doubles every window.
+// smoothed into its neighbours. ctest runs these tests again with QT_SCALE_FACTOR
+// at 2, 1.25, 1.5 and 1.75 (HiDpi.AtScaleFactor2, ...), which the program rounds
+// to the whole factor it gives in HIDPI_EXPECTED_RATIO.
 
+#include "app/AboutDlg.h"
 #include "app/GameDlg.h"
 #include "game/GameCore.h"
+#include "res/Icon.h"
+#include "res/resource.h"
 #include "support/TestSupport.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -34,8 +39,8 @@ TEST(HiDpi, PlayfieldPixelsAreWholeUnsmoothedBlocks)
 
     QWidget* client = dlg.Client();
     const qreal ratio = client->devicePixelRatioF();
-    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
-        EXPECT_DOUBLE_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+    if (qEnvironmentVariableIsSet("HIDPI_EXPECTED_RATIO")) {
+        EXPECT_DOUBLE_EQ(ratio, qEnvironmentVariable("HIDPI_EXPECTED_RATIO").toDouble());
     }
     const int scale = static_cast<int>(std::lround(ratio));
     ASSERT_DOUBLE_EQ(ratio, scale) << "only whole scale factors keep pixels square";
@@ -62,6 +67,50 @@ TEST(HiDpi, PlayfieldPixelsAreWholeUnsmoothedBlocks)
     EXPECT_EQ(wrong, 0) << "first: " << first.toStdString();
 
     dlg.m_playArea.DestroyWindow();
+    dlg.DestroyWindow();
+    platform::SetMainDialog(nullptr);
+}
+
+// The icon of the title screen and of the About box: the 32 x 32 art, each
+// pixel a block of exactly the device pixel ratio (never the art drawn for
+// another size, never a smoothed enlargement).
+TEST(HiDpi, IconControlsShowThe32PixelArtEnlargedByTheWholeRatio)
+{
+    testing_support::ScratchFolder folder;
+    testing_support::ScriptedModal modal;
+    CGameDlg dlg;
+    platform::SetMainDialog(&dlg);
+    ASSERT_TRUE(dlg.Create());
+
+    const auto expectArt = [](QWidget* client, const char* where) {
+        SCOPED_TRACE(where);
+        QLabel* icon = nullptr;
+        for (QLabel* label : client->findChildren<QLabel*>())
+            if (label->text().isEmpty() && !label->pixmap().isNull())
+                icon = label;
+        ASSERT_NE(icon, nullptr);
+        const int scale = static_cast<int>(std::lround(icon->devicePixelRatioF()));
+        const QImage art = res::MainIconImage(scale);
+        const QImage shot = icon->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(shot.size(), icon->size() * scale);
+        int wrong = 0;
+        for (int y = 0; y < std::min(shot.height(), art.height()); ++y)
+            for (int x = 0; x < std::min(shot.width(), art.width()); ++x)
+                if (qAlpha(art.pixel(x, y)) == 255 && shot.pixel(x, y) != art.pixel(x, y))
+                    ++wrong;
+        EXPECT_EQ(wrong, 0) << "device pixels that differ from the art at scale " << scale;
+    };
+    expectArt(dlg.Client(), "title screen");
+    modal.onDialog = [&](platform::Dialog& d) {
+        if (d.Template().id == IDD_ABOUTBOX)
+            expectArt(d.Client(), "About box");
+        d.SendCommand(platform::IDOK);
+        return d.Result();
+    };
+    CAboutDlg about;
+    about.DoModal();
+    EXPECT_EQ(modal.dialogs, std::vector<int>{IDD_ABOUTBOX});
+
     dlg.DestroyWindow();
     platform::SetMainDialog(nullptr);
 }

@@ -10,7 +10,8 @@
 # and its clients both read, and the file never changes afterwards.
 # -noreset: the server does not start over (and re-read its cookies) each
 # time its last client leaves, so a program connecting just then is not
-# turned away. With "resets" it does, as under xvfb-run.
+# turned away. With "resets" it does, as under xvfb-run. The screen is
+# 800x600 unless XVFB_SCREEN gives another size (1600x1200x24).
 start_xserver() {
   local scratch=$1 cookie name reset=-noreset
   [ "${2:-}" = resets ] && reset=
@@ -18,7 +19,7 @@ start_xserver() {
   cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
   name=$(printf 'MIT-MAGIC-COOKIE-1' | od -An -tx1 | tr -d ' \n')
   echo "ffff 0000  0000  0012 $name 0010 $cookie" | xauth -q -f "$XAUTHORITY" nmerge - 2>/dev/null
-  Xvfb -displayfd 3 -auth "$XAUTHORITY" $reset -nolisten tcp -screen 0 800x600x24 \
+  Xvfb -displayfd 3 -auth "$XAUTHORITY" $reset -nolisten tcp -screen 0 "${XVFB_SCREEN:-800x600x24}" \
     3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
   xvfb_pid=$!
   if ! until_ok 20 grep -qs '^[0-9]' "$scratch/display"; then

@@ -10,6 +10,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    // As the game does: the HiDPI tests run at fractional factors too.
+    platform::UseWholeScaleFactors();
     QApplication app(argc, argv);
     platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
     return RUN_ALL_TESTS();
