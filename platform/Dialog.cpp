@@ -559,27 +559,6 @@ QStringList CaptionButtons(const QWidget* window)
     return names;
 }
 
-unsigned VirtualKeyOf(int key)
-{
-    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)
-        || key == Qt::Key_Space)
-        return static_cast<unsigned>(key);
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 0x70u + static_cast<unsigned>(key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace: return 0x08;
-    case Qt::Key_Tab: return 0x09;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    default: return 0;
-    }
-}
-
 // --- data exchange --------------------------------------------------------
 
 namespace {

@@ -19,8 +19,6 @@ namespace platform {
 struct MenuTemplate;
 class Dialog;
 
-constexpr int IDC_STATIC = -1;
-
 // System commands of the window menu.
 enum : unsigned {
     SC_MINIMIZE = 0xF020u,
@@ -174,9 +172,5 @@ QString GetWindowText(const QWidget* control);
 
 // The application's help command, run by the base F1 handling.
 void SetAppHelp(std::function<void()> help);
-
-// The virtual-key code of a Qt key: letters and digits as their upper-case
-// characters, function keys from 0x70; 0 for keys without one.
-unsigned VirtualKeyOf(int qtKey);
 
 } // namespace platform
