@@ -4,6 +4,7 @@
 #include "platform/Decorations.h"
 #include "platform/DialogUnits.h"
 #include "platform/Keys.h"
+#include "platform/internal/Buttons.h"
 #include "platform/Menu.h"
 
 #include <QApplication>
@@ -66,72 +67,6 @@ public:
         return Acceptable;
     }
 };
-
-bool IsReturnKey(const QKeyEvent* event)
-{
-    return (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier)
-        || (event->key() == Qt::Key_Enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier);
-}
-
-// A push button of a dialog. The template decides which button is the
-// dialog's default: its "default push button", or none. Any push button is
-// the default while it holds the focus, and Return presses it then; when the
-// focus leaves, the template's default (if any) is the default again. Qt's
-// own "auto default" is off: it would make the first button the default of a
-// dialog that has none, and keep a button default after the focus left it.
-class DialogButton : public QPushButton {
-public:
-    DialogButton(const QString& text, QWidget* parent, bool templateDefault)
-        : QPushButton(text, parent), m_bTemplateDefault(templateDefault)
-    {
-        setAutoDefault(false);
-        setDefault(templateDefault);
-    }
-
-protected:
-    void focusInEvent(QFocusEvent* event) override
-    {
-        if (event->reason() != Qt::PopupFocusReason)
-            MakeDefault(this);
-        QPushButton::focusInEvent(event);
-    }
-
-    void focusOutEvent(QFocusEvent* event) override
-    {
-        if (event->reason() != Qt::PopupFocusReason)
-            MakeDefault(nullptr);
-        QPushButton::focusOutEvent(event);
-    }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (IsReturnKey(event)) {
-            click();
-            return;
-        }
-        QPushButton::keyPressEvent(event);
-    }
-
-private:
-    // Makes `focused` the window's default button, or, with nullptr, the
-    // template's default push button again.
-    void MakeDefault(DialogButton* focused)
-    {
-        for (DialogButton* button : window()->findChildren<DialogButton*>())
-            button->setDefault(focused ? button == focused : button->m_bTemplateDefault);
-    }
-
-    const bool m_bTemplateDefault;
-};
-
-// The button Return presses when the focus is on no push button.
-QPushButton* DefaultButtonOf(const QWidget* window)
-{
-    for (QPushButton* button : window->findChildren<QPushButton*>())
-        if (button->isDefault() && button->isVisible())
-            return button;
-    return nullptr;
-}
 
 // The icon control: the application icon's 32 x 32 art with each of its
 // pixels a block of exactly the window's device pixel ratio, never the art
