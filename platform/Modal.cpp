@@ -1,6 +1,7 @@
 #include "platform/Modal.h"
 #include "platform/Application.h"
 #include "platform/Dialog.h"
+#include "platform/internal/CaptionBar.h"
 
 #include <QApplication>
 #include <QDialog>
