@@ -6,6 +6,7 @@
 #include "platform/Keys.h"
 #include "platform/internal/AccessibleNames.h"
 #include "platform/internal/Buttons.h"
+#include "platform/internal/DataExchange.h"
 #include "platform/internal/CaptionBar.h"
 #include "platform/Menu.h"
 
@@ -40,35 +41,6 @@ namespace {
 
 Dialog* g_mainDialog = nullptr;
 std::function<void()> g_appHelp;
-
-// Text is 8-bit: an edit box takes no character that Latin-1 cannot hold,
-// rather than letting it be replaced on the way into a member.
-class Latin1Validator : public QValidator {
-public:
-    using QValidator::QValidator;
-    // Drops what an 8-bit name cannot hold or should not: characters beyond
-    // Latin-1, and control characters (C0, DEL, C1), which typing never
-    // gives but a paste may. The rest of a paste is kept.
-    State validate(QString& input, int& cursor) const override
-    {
-        QString kept;
-        kept.reserve(input.size());
-        int keptBeforeCursor = 0;
-        for (qsizetype k = 0; k < input.size(); ++k) {
-            const char16_t c = input[k].unicode();
-            if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c > 0xFF)
-                continue;
-            kept += input[k];
-            if (k < cursor)
-                ++keptBeforeCursor;
-        }
-        if (kept.size() != input.size()) {
-            input = kept;
-            cursor = keptBeforeCursor;
-        }
-        return Acceptable;
-    }
-};
 
 // The icon control: the application icon's 32 x 32 art with each of its
 // pixels a block of exactly the window's device pixel ratio, never the art
@@ -211,97 +183,9 @@ private:
 
 } // namespace
 
-QString GetWindowText(const QWidget* control)
-{
-    if (auto* edit = qobject_cast<const QLineEdit*>(control))
-        return edit->text();
-    if (auto* label = qobject_cast<const QLabel*>(control))
-        return label->text();
-    if (auto* button = qobject_cast<const QAbstractButton*>(control))
-        return button->text();
-    return {};
-}
-
 void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
 Dialog* MainDialog() { return g_mainDialog; }
 QWidget* MainWindow() { return g_mainDialog ? g_mainDialog->Window() : nullptr; }
-
-// --- data exchange --------------------------------------------------------
-
-namespace {
-QWidget* PrepareControl(DataExchange& dx, int id)
-{
-    dx.m_nLastControl = id;
-    return dx.m_bFailed ? nullptr : dx.m_dialog.GetDlgItem(id);
-}
-
-
-void SetTextOf(QWidget* control, const QString& text)
-{
-    if (GetWindowText(control) == text)
-        return;
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(text);
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(control))
-        button->setText(text);
-}
-
-void Fail(DataExchange& dx, QWidget* control, const QString& message)
-{
-    MessageBox(dx.m_dialog.Window(), message, MB_ICONEXCLAMATION);
-    control->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->selectAll();
-    dx.m_bFailed = true;
-}
-} // namespace
-
-void DDX_Text(DataExchange& dx, int id, int& value)
-{
-    QWidget* control = PrepareControl(dx, id);
-    if (!control)
-        return;
-    if (!dx.m_bSaveAndValidate) {
-        SetTextOf(control, QString::number(value));
-        return;
-    }
-    bool ok = false;
-    const qlonglong parsed = GetWindowText(control).trimmed().toLongLong(&ok);
-    if (!ok || parsed < INT_MIN || parsed > INT_MAX) {
-        Fail(dx, control, QStringLiteral("Please enter an integer."));
-        return;
-    }
-    value = static_cast<int>(parsed);
-}
-
-void DDX_Text(DataExchange& dx, int id, std::string& value)
-{
-    QWidget* control = PrepareControl(dx, id);
-    if (!control)
-        return;
-    if (!dx.m_bSaveAndValidate) {
-        SetTextOf(control, QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
-        return;
-    }
-    const QByteArray bytes = GetWindowText(control).toLatin1();
-    value.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-void DDV_MaxChars(DataExchange& dx, const std::string& value, int count)
-{
-    QWidget* control = dx.m_bFailed ? nullptr : dx.m_dialog.GetDlgItem(dx.m_nLastControl);
-    if (!control)
-        return;
-    if (!dx.m_bSaveAndValidate) {
-        if (auto* edit = qobject_cast<QLineEdit*>(control))
-            edit->setMaxLength(count);
-        return;
-    }
-    if (static_cast<int>(value.size()) > count)
-        Fail(dx, control, QStringLiteral("Enter no more than %1 characters.").arg(count));
-}
 
 // --- the dialog -----------------------------------------------------------
 
@@ -433,7 +317,7 @@ void Dialog::BuildControls()
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(m_client);
             edit->setFrame(c.style & CS_BORDER);
-            edit->setValidator(new Latin1Validator(edit));
+            AcceptLatin1Only(edit);
             if (c.style & CS_RIGHT)
                 edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             widget = edit;

@@ -150,9 +150,6 @@ Dialog* MainDialog();
 // nullptr while there is none.
 QWidget* MainWindow();
 
-// The text a control shows: an edit box's contents, a static's or a button's text.
-QString GetWindowText(const QWidget* control);
-
 // The application's help command, run by the base F1 handling.
 void SetAppHelp(std::function<void()> help);
 
