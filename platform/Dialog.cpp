@@ -7,6 +7,7 @@
 #include "platform/internal/AccessibleNames.h"
 #include "platform/internal/Buttons.h"
 #include "platform/internal/DataExchange.h"
+#include "platform/internal/DialogWindows.h"
 #include "platform/internal/CaptionBar.h"
 #include "platform/Menu.h"
 
@@ -77,108 +78,6 @@ private:
 
     QPixmap m_art;
     int m_scale = 0;
-};
-
-// The Qt window behind a top-level dialog: hands the window's events to the
-// dialog object.
-class TopLevelWindow : public QDialog {
-public:
-    TopLevelWindow(Dialog& owner, QWidget* parent, Qt::WindowFlags flags)
-        : QDialog(parent, flags), m_owner(owner) {}
-
-    void accept() override { m_owner.OnCommand(IDOK); }
-    void reject() override { m_owner.OnCommand(IDCANCEL); }
-
-protected:
-    void timerEvent(QTimerEvent* event) override { m_owner.DispatchTimer(event->timerId()); }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-            m_owner.OnHelpInfo();
-            return;
-        }
-        // Return presses the default button; with none (the template has
-        // no default push button and the focus is on none), it is the OK
-        // command, as Escape is the Cancel command.
-        if (IsReturnKey(event)) {
-            if (QPushButton* button = DefaultButtonOf(this)) {
-                if (button->isEnabled())
-                    button->click();
-            } else {
-                m_owner.OnCommand(IDOK);
-            }
-            return;
-        }
-        if (IsWindowMenuKey(event)) {
-            OpenWindowMenu();
-            return;
-        }
-        QDialog::keyPressEvent(event);
-    }
-
-    // Watches the window's controls: a button takes Space with any modifier
-    // as a click, so Alt+Space must be caught before it gets there.
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress && IsWindowMenuKey(static_cast<QKeyEvent*>(event))) {
-            OpenWindowMenu();
-            return true;
-        }
-        return QDialog::eventFilter(watched, event);
-    }
-
-    // The keys that open the window menu: the context-menu key and
-    // Shift+F10, as for any context menu, and Alt+Space where the program
-    // draws the caption bar; under a window manager's caption bar Alt+Space
-    // opens the window manager's own menu.
-    static bool IsWindowMenuKey(const QKeyEvent* event)
-    {
-        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-        return (event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
-            || (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)
-            || (event->key() == Qt::Key_Space && modifiers == Qt::AltModifier && DrawsOwnCaption());
-    }
-
-    // Opened from the keyboard, the menu opens at the client area's corner
-    // and is used from the keyboard: its first item is highlighted, and the
-    // arrows and Return work at once.
-    void OpenWindowMenu()
-    {
-        m_owner.ShowSystemMenu(m_owner.Client()->mapToGlobal(QPoint(0, 0)));
-        if (QMenu* menu = m_owner.GetSystemMenu(); menu && menu->isVisible() && !menu->actions().isEmpty())
-            menu->setActiveAction(menu->actions().constFirst());
-    }
-
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        m_owner.ShowSystemMenu(event->globalPos());
-    }
-
-private:
-    Dialog& m_owner;
-};
-
-// The Qt window behind a child dialog: an empty, borderless widget.
-class ChildWindow : public QWidget {
-public:
-    ChildWindow(Dialog& owner, QWidget* parent) : QWidget(parent), m_owner(owner)
-    {
-        setFocusPolicy(Qt::StrongFocus);
-    }
-
-protected:
-    void timerEvent(QTimerEvent* event) override { m_owner.DispatchTimer(event->timerId()); }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        m_owner.OnKeyDown(VirtualKeyOf(*event));
-        // Then the default processing: the parent sees the key too.
-        event->ignore();
-    }
-
-private:
-    Dialog& m_owner;
 };
 
 } // namespace
