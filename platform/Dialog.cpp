@@ -1,40 +1,23 @@
+// The dialog object's life: its window made from the template (the Qt
+// window, caption bar, menu bar, client area, controls and pixel surface),
+// run modally and destroyed; its timers, its window menu and the default
+// handling of commands, system commands and F1; and the main dialog, which
+// owns the other windows. The controls, their data exchange, the caption bar
+// and the windows' key handling each have a file of their own.
+
 #include "platform/Dialog.h"
 #include "platform/Application.h"
-#include "platform/Contrast.h"
-#include "platform/Decorations.h"
 #include "platform/DialogUnits.h"
-#include "platform/Keys.h"
-#include "platform/internal/AccessibleNames.h"
-#include "platform/internal/Buttons.h"
-#include "platform/internal/DataExchange.h"
-#include "platform/internal/DialogWindows.h"
-#include "platform/internal/CaptionBar.h"
 #include "platform/Menu.h"
+#include "platform/internal/CaptionBar.h"
+#include "platform/internal/Controls.h"
+#include "platform/internal/DialogWindows.h"
 
-#include <QApplication>
-#include <QButtonGroup>
-#include <QContextMenuEvent>
+#include <QAction>
 #include <QDialog>
-#include <QFocusEvent>
-#include <QFrame>
-#include <QGroupBox>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QTimerEvent>
-#include <QToolButton>
-#include <QWindow>
-#include <QValidator>
-#include <algorithm>
-#include <climits>
-#include <vector>
+#include <utility>
 
 namespace platform {
 
@@ -43,47 +26,9 @@ namespace {
 Dialog* g_mainDialog = nullptr;
 std::function<void()> g_appHelp;
 
-// The icon control: the application icon's 32 x 32 art with each of its
-// pixels a block of exactly the window's device pixel ratio, never the art
-// drawn for another size and never a smoothed enlargement. The ratio is
-// read as the control is painted, so a window moved to a screen of another
-// scale shows the art for that one.
-class IconControl : public QLabel {
-public:
-    explicit IconControl(QWidget* parent) : QLabel(parent)
-    {
-        setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        setPixmap(Art());
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, Art());
-    }
-
-private:
-    const QPixmap& Art()
-    {
-        const int scale = std::max(1, qRound(devicePixelRatioF()));
-        if (m_art.isNull() || m_scale != scale) {
-            const QImage art = QApplication::windowIcon().pixmap(QSize(32, 32), 1.0).toImage();
-            m_art = QPixmap::fromImage(art.scaled(art.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
-            m_art.setDevicePixelRatio(scale);
-            m_scale = scale;
-        }
-        return m_art;
-    }
-
-    QPixmap m_art;
-    int m_scale = 0;
-};
-
 } // namespace
 
 void SetMainDialog(Dialog* dialog) { g_mainDialog = dialog; }
-Dialog* MainDialog() { return g_mainDialog; }
 QWidget* MainWindow() { return g_mainDialog ? g_mainDialog->Window() : nullptr; }
 
 // --- the dialog -----------------------------------------------------------
@@ -116,6 +61,8 @@ bool Dialog::Create(QWidget* parent)
     const QSize clientSize(DluToPxX(m_template.cx), DluToPxY(m_template.cy));
     m_nResult = 0;
     m_bEnded = false;
+    // The window menu's keys reach a top-level window whatever has the focus.
+    QObject* keyFilter = nullptr;
 
     if (m_template.style & DS_CHILD) {
         if (!parent)
@@ -139,6 +86,7 @@ bool Dialog::Create(QWidget* parent)
         if (this == g_mainDialog)
             flags |= Qt::WindowMinimizeButtonHint;
         auto* window = new TopLevelWindow(*this, parent, flags);
+        keyFilter = window;
         UseDialogFont(window);
         window->setWindowTitle(QString::fromUtf8(m_template.caption));
         m_window = window;
@@ -161,7 +109,7 @@ bool Dialog::Create(QWidget* parent)
         window->setFixedSize(clientSize.width(), top + menuHeight + clientSize.height());
     }
 
-    BuildControls();
+    m_controls = BuildControls(m_template, m_client, keyFilter, [this](int id) { OnCommand(id); });
     if (!(m_template.style & DS_CHILD)) {
         m_surface = std::make_unique<PixelSurface>(clientSize);
         auto* overlay = new PixelOverlay(*m_surface, m_client);
@@ -169,91 +117,6 @@ bool Dialog::Create(QWidget* parent)
     }
     OnInitDialog();
     return true;
-}
-
-void Dialog::BuildControls()
-{
-    QButtonGroup* radioGroup = nullptr;
-    for (const ControlTemplate& c : m_template.controls) {
-        const QString text = QString::fromUtf8(c.text ? c.text : "");
-        QWidget* widget = nullptr;
-        switch (c.kind) {
-        case ControlKind::PushButton:
-        case ControlKind::DefPushButton: {
-            auto* button = new DialogButton(text, m_client, c.kind == ControlKind::DefPushButton);
-            QObject::connect(button, &QPushButton::clicked, button, [this, id = c.id] { OnCommand(id); });
-            widget = button;
-            break;
-        }
-        case ControlKind::AutoRadio: {
-            auto* radio = new QRadioButton(text, m_client);
-            // The button group below makes the set exclusive and decides
-            // every rule of it (none checked at first, every click reaches
-            // the handler); automatic exclusivity does nothing to buttons in
-            // a group, but only with it does Qt report them to screen
-            // readers as radio buttons rather than check boxes.
-            radio->setAutoExclusive(true);
-            if (!radioGroup || (c.style & CS_GROUP)) {
-                radioGroup = new QButtonGroup(m_client);
-                radioGroup->setExclusive(true);
-            }
-            radioGroup->addButton(radio);
-            QObject::connect(radio, &QRadioButton::clicked, radio, [this, id = c.id] { OnCommand(id); });
-            widget = radio;
-            break;
-        }
-        case ControlKind::Static: {
-            auto* label = new QLabel(text, m_client);
-            label->setWordWrap(true);
-            label->setTextFormat(Qt::PlainText);
-            Qt::Alignment align = Qt::AlignLeft;
-            if (c.style & CS_CENTER) align = Qt::AlignHCenter;
-            if (c.style & CS_RIGHT) align = Qt::AlignRight;
-            label->setAlignment(align | Qt::AlignTop);
-            widget = label;
-            break;
-        }
-        case ControlKind::Edit: {
-            auto* edit = new QLineEdit(m_client);
-            edit->setFrame(c.style & CS_BORDER);
-            AcceptLatin1Only(edit);
-            if (c.style & CS_RIGHT)
-                edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            widget = edit;
-            break;
-        }
-        case ControlKind::GroupBox:
-            widget = new QGroupBox(text, m_client);
-            widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-            break;
-        case ControlKind::Icon:
-            widget = new IconControl(m_client);
-            break;
-        case ControlKind::BlackRect: {
-            auto* frame = new QFrame(m_client);
-            frame->setAutoFillBackground(true);
-            QPalette palette = frame->palette();
-            palette.setColor(QPalette::Window, Qt::black);
-            frame->setPalette(palette);
-            widget = frame;
-            break;
-        }
-        }
-        widget->setGeometry(DluRectToPx(c.x, c.y, c.cx, c.cy));
-        const bool focusable = c.kind == ControlKind::PushButton || c.kind == ControlKind::DefPushButton
-            || c.kind == ControlKind::AutoRadio || c.kind == ControlKind::Edit;
-        if (focusable) {
-            widget->setFocusPolicy((c.style & CS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
-            // The window menu's keys reach the window whatever has the focus.
-            if (auto* window = dynamic_cast<TopLevelWindow*>(m_window.data()))
-                widget->installEventFilter(window);
-        }
-        const QString name = AccessibleNameOf(m_template, c);
-        if (!name.isEmpty())
-            widget->setAccessibleName(name);
-        if (c.id != IDC_STATIC)
-            m_controls[c.id] = widget;
-    }
 }
 
 void Dialog::DestroyWindow()

@@ -1,4 +1,9 @@
 #pragma once
+// Dialogs made from templates, as the game's windows (app/, highscores/,
+// settings/) build on them: the dialog object, its data exchange, the main
+// dialog and the help command. What only platform/ uses is declared in
+// platform/internal/.
+
 #include "platform/DialogTemplate.h"
 #include "platform/Modal.h"
 #include "platform/PixelSurface.h"
@@ -123,8 +128,6 @@ protected:
     void DefaultSysCommand(unsigned id);
 
 private:
-    void BuildControls();
-
     const DialogTemplate& m_template;
     const MenuTemplate* m_menu;
     QPointer<QWidget> m_window;
@@ -145,7 +148,6 @@ private:
 // The application's main dialog: the default owner of every other top-level
 // dialog and of message boxes.
 void SetMainDialog(Dialog* dialog);
-Dialog* MainDialog();
 // The main dialog's window, the owner of the application's message boxes;
 // nullptr while there is none.
 QWidget* MainWindow();
