@@ -49,8 +49,13 @@ void DialogButton::keyPressEvent(QKeyEvent* event)
 
 void DialogButton::MakeDefault(DialogButton* focused)
 {
-    for (DialogButton* button : window()->findChildren<DialogButton*>())
-        button->setDefault(focused ? button == focused : button->m_bTemplateDefault);
+    // Only the dialog's own buttons: the window also holds the push buttons
+    // of the message boxes it owns, which keep their own default, and
+    // findChildren, which matches by Qt's type information, would give
+    // them as DialogButtons too (this class adds none of its own).
+    for (QPushButton* pushButton : window()->findChildren<QPushButton*>())
+        if (auto* button = dynamic_cast<DialogButton*>(pushButton))
+            button->setDefault(focused ? button == focused : button->m_bTemplateDefault);
 }
 
 QPushButton* DefaultButtonOf(const QWidget* window)
