@@ -10,8 +10,8 @@
 // palette and activation): it knows nothing of templates or dialogs.
 
 #include "platform/internal/CaptionBar.h"
-#include "platform/Contrast.h"
-#include "platform/Decorations.h"
+#include "platform/internal/Contrast.h"
+#include "platform/internal/Decorations.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/Contrast.h"
+#include "platform/internal/Contrast.h"
 
 #include <algorithm>
 #include <cmath>

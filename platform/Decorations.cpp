@@ -1,4 +1,4 @@
-#include "platform/Decorations.h"
+#include "platform/internal/Decorations.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

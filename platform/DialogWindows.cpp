@@ -5,9 +5,9 @@
 
 #include "platform/internal/DialogWindows.h"
 #include "platform/Dialog.h"
-#include "platform/Keys.h"
 #include "platform/internal/Buttons.h"
 #include "platform/internal/CaptionBar.h"
+#include "platform/internal/Keys.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "platform/Keys.h"
+#include "platform/internal/Keys.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
