@@ -20,8 +20,6 @@ namespace platform {
 namespace {
 
 QString g_displayName;
-QFont g_dialogFont;
-bool g_dialogFontMade = false;
 
 // --- whole scale factors ------------------------------------------------
 
@@ -222,11 +220,9 @@ void InitApplication(QApplication& app, const QString& displayName, const QIcon&
 
 QFont DialogFont()
 {
-    if (!g_dialogFontMade) {
-        g_dialogFont = MakeDialogFont();
-        g_dialogFontMade = true;
-    }
-    return g_dialogFont;
+    // Made at the first call, when the font database can be asked.
+    static const QFont font = MakeDialogFont();
+    return font;
 }
 
 void UseDialogFont(QWidget* window)

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <utility>
 
 namespace platform {
 
@@ -30,9 +31,7 @@ QMessageBox::Icon IconFor(unsigned type)
 
 ModalHook* SetModalHook(ModalHook* hook)
 {
-    ModalHook* previous = g_hook;
-    g_hook = hook;
-    return previous;
+    return std::exchange(g_hook, hook);
 }
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, unsigned type)

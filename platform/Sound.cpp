@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace platform {
 
@@ -58,6 +59,7 @@ struct SoundQueue {
     std::condition_variable idle;
     std::deque<const char*> pending;
     bool playing = false;
+    // Set before the worker starts, and the same from then on.
     std::string appName;
     std::string appId;   // the .desktop file's name, when the program has one
 };
@@ -133,7 +135,6 @@ void PlayLoop(SoundQueue* queue)
     ca_context* context = nullptr;
     for (;;) {
         const char* name;
-        std::string appName, appId;
         {
             std::unique_lock lock(queue->mutex);
             queue->playing = false;
@@ -143,11 +144,9 @@ void PlayLoop(SoundQueue* queue)
             name = queue->pending.front();
             queue->pending.pop_front();
             queue->playing = true;
-            appName = queue->appName;
-            appId = queue->appId;
         }
         if (!context)
-            context = OpenContext(ca, appName, appId);
+            context = OpenContext(ca, queue->appName, queue->appId);
         if (!context)
             continue;
         // An event sound, as the desktop's alerts are: the sound server puts
@@ -214,9 +213,7 @@ void MessageBeep(unsigned type)
 
 SoundPlayer* SetSoundPlayer(SoundPlayer* player)
 {
-    SoundPlayer* previous = g_player;
-    g_player = player;
-    return previous;
+    return std::exchange(g_player, player);
 }
 
 bool WaitForDesktopSounds(std::chrono::milliseconds timeout)
