@@ -1,3 +1,8 @@
+// What every window of the application shares, set up at the start: whole
+// scale factors (before Qt starts), the dialog font, which a theme's font
+// does not replace, and the application's name and icon; and the check that a
+// display can be reached at all. It knows nothing of dialogs or of the game.
+
 #include "platform/Application.h"
 
 #include <QApplication>

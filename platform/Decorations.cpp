@@ -1,3 +1,7 @@
+// Whether the Wayland compositor draws the windows' title bars: one registry
+// round trip on a short connection of the program's own. It knows nothing of
+// Qt's windows or of the caption bar that asks it.
+
 #include "platform/internal/Decorations.h"
 
 #include <QByteArray>

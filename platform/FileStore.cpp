@@ -1,3 +1,7 @@
+// Reading and replacing a file with plain system calls, every result
+// checked, under a lock on its folder, following only the links that may be
+// trusted. Bytes and paths only: it knows nothing of what the file holds.
+
 #include "platform/FileStore.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// Key presses as virtual-key codes: a Qt key by a fixed table, a letter key
+// by the keymap of the window system (X11 or Wayland), reached through Qt's
+// native interface. It knows nothing of dialogs or of what a key does.
+
 #include "platform/internal/Keys.h"
 
 #include <QAbstractNativeEventFilter>

@@ -1,3 +1,7 @@
+// Message boxes and modal runs of dialogs, and the hook through which tests
+// answer both at once. It runs a dialog's window as it finds it: what the
+// window holds is the Dialog's.
+
 #include "platform/Modal.h"
 #include "platform/Application.h"
 #include "platform/Dialog.h"

@@ -1,3 +1,7 @@
+// The pixels of a client area: an image kept off screen, the areas that
+// changed since the last flush, and the widget that shows it over the client
+// area. It knows nothing of what is drawn, or of dialogs.
+
 #include "platform/PixelSurface.h"
 
 #include <QPainter>

@@ -1,3 +1,8 @@
+// The desktop's event sounds for the message-box types, handed to the sound
+// server by a worker thread through libcanberra, which is loaded with the
+// first sound; and the seam through which tests take the player's place. It
+// knows nothing of what the sounds stand for in the game.
+
 #include "platform/Sound.h"
 #include "platform/Application.h"
 #include "platform/Modal.h"
