@@ -1,3 +1,8 @@
+// What every window of the application shares, set up at the start: whole
+// scale factors (before Qt starts), the dialog font, which a theme's font
+// does not replace, and the application's name and icon; and the check that a
+// display can be reached at all. It knows nothing of dialogs or of the game.
+
 #include "platform/Application.h"
 
 #include <QApplication>
@@ -10,17 +15,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <thread>
 #include <vector>
+#include <wayland-client.h>
+#include <xcb/xcb.h>
 
 namespace platform {
 
 namespace {
 
 QString g_displayName;
-QFont g_dialogFont;
-bool g_dialogFontMade = false;
 
 // --- whole scale factors ------------------------------------------------
 
@@ -102,39 +106,14 @@ QFont MakeDialogFont()
 }
 
 // --- the X server -------------------------------------------------------
-// Asked through the X client library that Qt's xcb plugin loads anyway.
 
-struct Xcb {
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-
-    void* library = nullptr;
-    Connect connect = nullptr;
-    HasError hasError = nullptr;
-    Disconnect disconnect = nullptr;
-
-    bool Load()
-    {
-        if (!library)
-            library = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
-            return false;
-        connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
-        hasError = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
-        disconnect = reinterpret_cast<Disconnect>(dlsym(library, "xcb_disconnect"));
-        return connect && hasError && disconnect;
-    }
-};
-
-Xcb g_xcb;
 // The check's connection to the X server, open until Qt holds its own.
-void* g_heldConnection = nullptr;
+xcb_connection_t* g_heldConnection = nullptr;
 
 void ReleaseHeldConnection()
 {
     if (g_heldConnection)
-        g_xcb.disconnect(g_heldConnection);
+        xcb_disconnect(g_heldConnection);
     g_heldConnection = nullptr;
 }
 
@@ -148,18 +127,14 @@ bool XServerAnswers()
 {
     if (g_heldConnection)
         return true;
-    // Without the library Qt's xcb plugin cannot load either; let its own
-    // start decide.
-    if (!g_xcb.Load())
-        return true;
     const auto deadline = std::chrono::steady_clock::now() + kResetBound;
     for (;;) {
-        void* connection = g_xcb.connect(nullptr, nullptr);
-        if (g_xcb.hasError(connection) == 0) {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection) == 0) {
             g_heldConnection = connection;
             return true;
         }
-        g_xcb.disconnect(connection);
+        xcb_disconnect(connection);
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(kRetryPause);
@@ -168,37 +143,20 @@ bool XServerAnswers()
 
 // --- the Wayland compositor ---------------------------------------------
 
-bool IsSet(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 // Connects as Qt's Wayland plugin does (WAYLAND_DISPLAY, else "wayland-0",
 // in XDG_RUNTIME_DIR) and lets go at once: a compositor does not start over.
 bool CompositorAnswers()
 {
-    if (IsSet("WAYLAND_SOCKET"))
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
         return true;   // a connection handed down by the session: Qt's to use
     const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (!(name && *name == '/') && !IsSet("XDG_RUNTIME_DIR"))
+    if (!(name && *name == '/') && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         return false;  // the client library would fail too, and say so
-    void* wayland = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
-    if (!wayland)
-        return false;  // Qt's Wayland plugin needs this library
-    using Connect = void* (*)(const char*);
-    using Disconnect = void (*)(void*);
-    const auto connect = reinterpret_cast<Connect>(dlsym(wayland, "wl_display_connect"));
-    const auto disconnect = reinterpret_cast<Disconnect>(dlsym(wayland, "wl_display_disconnect"));
-    bool answers = false;
-    if (connect && disconnect) {
-        if (void* display = connect(nullptr)) {
-            answers = true;
-            disconnect(display);
-        }
-    }
-    dlclose(wayland);
-    return answers;
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display)
+        return false;
+    wl_display_disconnect(display);
+    return true;
 }
 
 // The window systems Qt tries, in its order: QT_QPA_PLATFORM, else the X
@@ -267,11 +225,9 @@ void InitApplication(QApplication& app, const QString& displayName, const QIcon&
 
 QFont DialogFont()
 {
-    if (!g_dialogFontMade) {
-        g_dialogFont = MakeDialogFont();
-        g_dialogFontMade = true;
-    }
-    return g_dialogFont;
+    // Made at the first call, when the font database can be asked.
+    static const QFont font = MakeDialogFont();
+    return font;
 }
 
 void UseDialogFont(QWidget* window)
@@ -290,7 +246,7 @@ bool HasDisplay()
             if (CompositorAnswers())
                 return true;
         } else if (name == "xcb") {
-            if (IsSet("DISPLAY") && XServerAnswers())
+            if (!qEnvironmentVariableIsEmpty("DISPLAY") && XServerAnswers())
                 return true;
         } else if (!name.isEmpty()) {
             return true;   // offscreen, a framebuffer...: Qt's own start decides

@@ -1,4 +1,8 @@
-#include "platform/Contrast.h"
+// The contrast measure of the web's accessibility guidelines, and a text
+// colour that stands out from a background. Colours only: no widgets, no
+// palettes.
+
+#include "platform/internal/Contrast.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,29 +1,27 @@
-#include "platform/Decorations.h"
+// Whether the Wayland compositor draws the windows' title bars: one registry
+// round trip on a short connection of the program's own. It knows nothing of
+// Qt's windows or of the caption bar that asks it.
+
+#include "platform/internal/Decorations.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QtGlobal>
 #include <chrono>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <poll.h>
+#include <wayland-client.h>
 
 namespace platform {
 
 namespace {
 
-bool IsSet(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 // The client library takes WAYLAND_SOCKET out of the environment when Qt
 // connects through it, so whether the program was handed a connection is
 // noted as the program starts, before Qt does.
-const bool g_socketHandedDown = IsSet("WAYLAND_SOCKET");
+const bool g_socketHandedDown = !qEnvironmentVariableIsEmpty("WAYLAND_SOCKET");
 
 // A compositor that accepts the connection but sends nothing back would
 // freeze Qt as well; the bound only keeps the question from hanging.
@@ -38,85 +36,22 @@ bool QtUsesXdgShell()
     return chosen.isEmpty() || chosen.split(';').constFirst().trimmed() == "xdg-shell";
 }
 
-// The few calls of the Wayland client library that the question needs,
-// looked up in the library that Qt's Wayland plugin has loaded already. The
-// protocol's requests are made as the library's generated inline functions
-// make them: wl_display.sync is request 0, wl_display.get_registry 1.
-struct WaylandClient {
-    using Connect = void* (*)(const char*);
-    using Disconnect = void (*)(void*);
-    using GetFd = int (*)(void*);
-    using Flush = int (*)(void*);
-    using Dispatch = int (*)(void*);
-    using MarshalConstructor = void* (*)(void*, std::uint32_t, const void*, ...);
-    using AddListener = int (*)(void*, void (**)(void), void*);
-    using Destroy = void (*)(void*);
-
-    void* library = nullptr;
-    Connect connect = nullptr;
-    Disconnect disconnect = nullptr;
-    GetFd getFd = nullptr;
-    Flush flush = nullptr;
-    Dispatch dispatch = nullptr;
-    MarshalConstructor marshalConstructor = nullptr;
-    AddListener addListener = nullptr;
-    Destroy destroy = nullptr;
-    const void* registryInterface = nullptr;
-    const void* callbackInterface = nullptr;
-
-    bool Load()
-    {
-        library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
-            return false;
-        connect = reinterpret_cast<Connect>(dlsym(library, "wl_display_connect"));
-        disconnect = reinterpret_cast<Disconnect>(dlsym(library, "wl_display_disconnect"));
-        getFd = reinterpret_cast<GetFd>(dlsym(library, "wl_display_get_fd"));
-        flush = reinterpret_cast<Flush>(dlsym(library, "wl_display_flush"));
-        dispatch = reinterpret_cast<Dispatch>(dlsym(library, "wl_display_dispatch"));
-        marshalConstructor = reinterpret_cast<MarshalConstructor>(dlsym(library, "wl_proxy_marshal_constructor"));
-        addListener = reinterpret_cast<AddListener>(dlsym(library, "wl_proxy_add_listener"));
-        destroy = reinterpret_cast<Destroy>(dlsym(library, "wl_proxy_destroy"));
-        registryInterface = dlsym(library, "wl_registry_interface");
-        callbackInterface = dlsym(library, "wl_callback_interface");
-        return connect && disconnect && getFd && flush && dispatch && marshalConstructor && addListener
-            && destroy && registryInterface && callbackInterface;
-    }
-
-    ~WaylandClient()
-    {
-        if (library)
-            dlclose(library);
-    }
-};
-
 // What the round trip learns.
 struct Answer {
     bool decorationManager = false;
     bool done = false;
 };
 
-// The events of wl_registry and wl_callback, in the order the protocol
-// lists them.
-struct RegistryListener {
-    void (*global)(void*, void*, std::uint32_t, const char*, std::uint32_t);
-    void (*globalRemove)(void*, void*, std::uint32_t);
-};
-struct CallbackListener {
-    void (*done)(void*, void*, std::uint32_t);
-};
+void OnGlobal(void* data, wl_registry*, std::uint32_t, const char* interface, std::uint32_t)
+{
+    if (interface && std::strcmp(interface, "zxdg_decoration_manager_v1") == 0)
+        static_cast<Answer*>(data)->decorationManager = true;
+}
+void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
+void OnDone(void* data, wl_callback*, std::uint32_t) { static_cast<Answer*>(data)->done = true; }
 
-// The library takes the listeners by a pointer to non-const.
-RegistryListener g_registryListener = {
-    [](void* data, void*, std::uint32_t, const char* interface, std::uint32_t) {
-        if (interface && std::strcmp(interface, "zxdg_decoration_manager_v1") == 0)
-            static_cast<Answer*>(data)->decorationManager = true;
-    },
-    [](void*, void*, std::uint32_t) {},
-};
-CallbackListener g_callbackListener = {
-    [](void* data, void*, std::uint32_t) { static_cast<Answer*>(data)->done = true; },
-};
+constexpr wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
+constexpr wl_callback_listener kCallbackListener = {OnDone};
 
 } // namespace
 
@@ -124,39 +59,36 @@ CallbackListener g_callbackListener = {
 // answer to the sync request that follows it.
 bool AnnouncesDecorationManager(std::chrono::milliseconds bound)
 {
-    WaylandClient wl;
-    if (!wl.Load())
-        return false;
-    void* display = wl.connect(nullptr);
+    wl_display* display = wl_display_connect(nullptr);
     if (!display)
         return false;
     Answer answer;
-    void* registry = wl.marshalConstructor(display, 1, wl.registryInterface, nullptr);
-    void* callback = registry ? wl.marshalConstructor(display, 0, wl.callbackInterface, nullptr) : nullptr;
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_callback* callback = registry ? wl_display_sync(display) : nullptr;
     if (callback) {
-        wl.addListener(registry, reinterpret_cast<void (**)(void)>(&g_registryListener), &answer);
-        wl.addListener(callback, reinterpret_cast<void (**)(void)>(&g_callbackListener), &answer);
+        wl_registry_add_listener(registry, &kRegistryListener, &answer);
+        wl_callback_add_listener(callback, &kCallbackListener, &answer);
         const auto deadline = std::chrono::steady_clock::now() + bound;
         while (!answer.done) {
-            if (wl.flush(display) < 0 && errno != EAGAIN)
+            if (wl_display_flush(display) < 0 && errno != EAGAIN)
                 break;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
                 break;
-            pollfd fd{wl.getFd(display), POLLIN, 0};
+            pollfd fd{wl_display_get_fd(display), POLLIN, 0};
             const int ready = poll(&fd, 1, static_cast<int>(left.count()));
             if (ready < 0 && errno == EINTR)
                 continue;
             // Readable now, so the dispatch reads without waiting.
-            if (ready <= 0 || wl.dispatch(display) < 0)
+            if (ready <= 0 || wl_display_dispatch(display) < 0)
                 break;
         }
     }
     if (callback)
-        wl.destroy(callback);
+        wl_callback_destroy(callback);
     if (registry)
-        wl.destroy(registry);
-    wl.disconnect(display);
+        wl_registry_destroy(registry);
+    wl_display_disconnect(display);
     return answer.done && answer.decorationManager;
 }
 

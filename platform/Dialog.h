@@ -1,4 +1,9 @@
 #pragma once
+// Dialogs made from templates, as the game's windows (app/, highscores/,
+// settings/) build on them: the dialog object, its data exchange, the main
+// dialog and the help command. What only platform/ uses is declared in
+// platform/internal/.
+
 #include "platform/DialogTemplate.h"
 #include "platform/Modal.h"
 #include "platform/PixelSurface.h"
@@ -18,8 +23,6 @@ namespace platform {
 
 struct MenuTemplate;
 class Dialog;
-
-constexpr int IDC_STATIC = -1;
 
 // System commands of the window menu.
 enum : unsigned {
@@ -125,8 +128,6 @@ protected:
     void DefaultSysCommand(unsigned id);
 
 private:
-    void BuildControls();
-
     const DialogTemplate& m_template;
     const MenuTemplate* m_menu;
     QPointer<QWidget> m_window;
@@ -147,36 +148,11 @@ private:
 // The application's main dialog: the default owner of every other top-level
 // dialog and of message boxes.
 void SetMainDialog(Dialog* dialog);
-Dialog* MainDialog();
 // The main dialog's window, the owner of the application's message boxes;
 // nullptr while there is none.
 QWidget* MainWindow();
 
-// Where the title bars are left to the program (Qt on a Wayland compositor
-// that draws none itself), the toolkit's own would offer maximise on every
-// window; there top-level windows are frameless and carry a caption bar that
-// the program draws: icon, title, minimise and close as the window's flags
-// offer them, never maximise. Where the compositor draws the title bars, the
-// windows keep them, as on X11.
-constexpr int kCaptionHeight = 24;
-bool DrawsOwnCaption();
-// Tests turn the program's caption bars on where the platform would not.
-void SetDrawsOwnCaption(bool own);
-// Makes a top-level window frameless with the program's caption bar across
-// its top; returns the bar's height, which the window's contents go below.
-int AddOwnCaption(QWidget* window);
-// The buttons on a window's own caption bar, left to right ("minimise",
-// "close"); none without such a bar.
-QStringList CaptionButtons(const QWidget* window);
-
-// The text a control shows: an edit box's contents, a static's or a button's text.
-QString GetWindowText(const QWidget* control);
-
 // The application's help command, run by the base F1 handling.
 void SetAppHelp(std::function<void()> help);
-
-// The virtual-key code of a Qt key: letters and digits as their upper-case
-// characters, function keys from 0x70; 0 for keys without one.
-unsigned VirtualKeyOf(int qtKey);
 
 } // namespace platform

@@ -4,6 +4,9 @@
 
 namespace platform {
 
+// The identifier of controls that have none of their own.
+constexpr int IDC_STATIC = -1;
+
 // A dialog template as data: what the window looks like, in dialog units.
 enum class ControlKind {
     PushButton,

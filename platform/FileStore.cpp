@@ -1,3 +1,7 @@
+// Reading and replacing a file with plain system calls, every result
+// checked, under a lock on its folder, following only the links that may be
+// trusted. Bytes and paths only: it knows nothing of what the file holds.
+
 #include "platform/FileStore.h"
 
 #include <algorithm>
@@ -32,16 +36,22 @@ std::chrono::milliseconds& Patience()
     return patience;
 }
 
+// The error number the tests' hook makes a step fail with, or 0.
+int InjectedError(FileStep step)
+{
+    const FileStepHook& hook = Hook();
+    return hook ? hook(step) : 0;
+}
+
 // Runs one step: the hook may fail it first; a call cut short by a signal
 // is made again. The call's result, with errno set when it failed.
 template <typename Call>
 auto Step(FileStep step, Call call)
 {
-    if (const FileStepHook& hook = Hook())
-        if (const int error = hook(step)) {
-            errno = error;
-            return decltype(call())(-1);
-        }
+    if (const int error = InjectedError(step)) {
+        errno = error;
+        return decltype(call())(-1);
+    }
     decltype(call()) result;
     do
         result = call();
@@ -52,12 +62,11 @@ auto Step(FileStep step, Call call)
 // close() is not made again after a signal: the descriptor is gone either way.
 int CloseStep(int fd)
 {
-    if (const FileStepHook& hook = Hook())
-        if (const int error = hook(FileStep::Close)) {
-            ::close(fd);
-            errno = error;
-            return -1;
-        }
+    if (const int error = InjectedError(FileStep::Close)) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
     return ::close(fd);
 }
 
@@ -253,11 +262,10 @@ bool NoLocksHere(int error)
 bool TakeLock(int folder, int operation, bool& held, QString& reason)
 {
     held = false;
-    if (const FileStepHook& hook = Hook())
-        if (const int error = hook(FileStep::Lock)) {
-            reason = SystemReason(error);
-            return false;
-        }
+    if (const int error = InjectedError(FileStep::Lock)) {
+        reason = SystemReason(error);
+        return false;
+    }
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + Patience();
     Clock::duration pause = std::chrono::milliseconds(1);
@@ -568,19 +576,15 @@ FileResult TakeForWriting(const char* path, Place& place, bool& locked)
     return refusal();
 }
 
-FileResult Write(const char* name, std::size_t maxBytes, bool readFirst,
-                 const std::function<Update(const ReadResult& now)>& decide)
+// Takes the file for writing, under the exclusive lock, and writes what
+// `decide` makes of what stands there now.
+FileResult Write(const char* name, const std::function<Update(const Place& target)>& decide)
 {
     Place target;
     bool locked = false;
     if (FileResult taken = TakeForWriting(name, target, locked); !taken.ok)
         return taken;
-    ReadResult now;
-    if (readFirst)
-        now = ReadAt(target, maxBytes);
-    else
-        now.status = target.exists ? ReadResult::Read : ReadResult::Missing;
-    const Update update = decide(now);
+    const Update update = decide(target);
     if (!update.write)
         return {false, update.reason};
 
@@ -632,13 +636,13 @@ QString SystemReason(int error)
 
 FileResult ReplaceFileContents(const char* name, std::string_view bytes)
 {
-    return Write(name, 0, false, [bytes](const ReadResult&) { return Update{true, std::string(bytes), {}}; });
+    return Write(name, [bytes](const Place&) { return Update{true, std::string(bytes), {}}; });
 }
 
 FileResult UpdateFileContents(const char* name, std::size_t maxBytes,
                               const std::function<Update(const ReadResult& now)>& decide)
 {
-    return Write(name, maxBytes, true, decide);
+    return Write(name, [&](const Place& target) { return decide(ReadAt(target, maxBytes)); });
 }
 
 ReadResult ReadFileStart(const char* name, std::size_t maxBytes)

@@ -1,5 +1,8 @@
-#include "platform/Keys.h"
-#include "platform/Dialog.h"
+// Key presses as virtual-key codes: a Qt key by a fixed table, a letter key
+// by the keymap of the window system (X11 or Wayland), reached through Qt's
+// native interface. It knows nothing of dialogs or of what a key does.
+
+#include "platform/internal/Keys.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
@@ -396,6 +399,27 @@ KeymapSource* Source()
 }
 
 } // namespace
+
+unsigned VirtualKeyOf(int key)
+{
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)
+        || key == Qt::Key_Space)
+        return static_cast<unsigned>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return 0x70u + static_cast<unsigned>(key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Tab: return 0x09;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 0x0D;
+    case Qt::Key_Escape: return 0x1B;
+    case Qt::Key_Left: return 0x25;
+    case Qt::Key_Up: return 0x26;
+    case Qt::Key_Right: return 0x27;
+    case Qt::Key_Down: return 0x28;
+    default: return 0;
+    }
+}
 
 unsigned VirtualKeyOf(xkb_keymap* keymap, const NativeKey& key)
 {

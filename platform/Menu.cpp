@@ -1,3 +1,7 @@
+// Menu bars built from menu templates, the queries over Qt menus, and the
+// command-update record. Menus only: what a command does is the owner's,
+// reached through a callback.
+
 #include "platform/Menu.h"
 #include "platform/Application.h"
 

@@ -1,12 +1,18 @@
+// Message boxes and modal runs of dialogs, and the hook through which tests
+// answer both at once. It runs a dialog's window as it finds it: what the
+// window holds is the Dialog's.
+
 #include "platform/Modal.h"
 #include "platform/Application.h"
 #include "platform/Dialog.h"
+#include "platform/internal/CaptionBar.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <utility>
 
 namespace platform {
 
@@ -29,9 +35,7 @@ QMessageBox::Icon IconFor(unsigned type)
 
 ModalHook* SetModalHook(ModalHook* hook)
 {
-    ModalHook* previous = g_hook;
-    g_hook = hook;
-    return previous;
+    return std::exchange(g_hook, hook);
 }
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, unsigned type)

@@ -1,3 +1,7 @@
+// The pixels of a client area: an image kept off screen, the areas that
+// changed since the last flush, and the widget that shows it over the client
+// area. It knows nothing of what is drawn, or of dialogs.
+
 #include "platform/PixelSurface.h"
 
 #include <QPainter>
@@ -27,7 +31,7 @@ void PixelSurface::FillRect(const QRect& rect, COLORREF color)
     const QRect r = rect.intersected(m_image.rect());
     if (r.isEmpty())
         return;
-    const QRgb value = 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
+    const QRgb value = OpaquePixel(color);
     for (int y = r.top(); y <= r.bottom(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
         std::fill(line + r.left(), line + r.right() + 1, value);

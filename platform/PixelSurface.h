@@ -32,8 +32,7 @@ public:
         if (static_cast<unsigned>(x) >= static_cast<unsigned>(m_image.width())
             || static_cast<unsigned>(y) >= static_cast<unsigned>(m_image.height()))
             return;
-        reinterpret_cast<QRgb*>(m_image.scanLine(y))[x]
-            = 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
+        reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = OpaquePixel(color);
         MarkDirty(x, y);
     }
     // Like SetPixelV, and answers the colour that was set.
@@ -59,6 +58,12 @@ public:
     void AttachWidget(QWidget* widget) { m_widget = widget; }
 
 private:
+    // The image's value for a colour: opaque, with red in the third byte.
+    static constexpr QRgb OpaquePixel(COLORREF color)
+    {
+        return 0xFF000000u | (RedOf(color) << 16) | (GreenOf(color) << 8) | BlueOf(color);
+    }
+
     // What changed since the last flush, as a few boxes: a pixel next to a
     // box joins it, one elsewhere starts another, so that a tick's head line
     // and its tail line far away are shown as two small areas, not as the

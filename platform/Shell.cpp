@@ -1,3 +1,6 @@
+// Opening a web address in the desktop's browser, and the seam through
+// which tests take the place of the browser.
+
 #include "platform/Shell.h"
 
 #include <QDesktopServices>

@@ -1,3 +1,8 @@
+// The desktop's event sounds for the message-box types, handed to the sound
+// server by a worker thread through libcanberra, which is loaded with the
+// first sound; and the seam through which tests take the player's place. It
+// knows nothing of what the sounds stand for in the game.
+
 #include "platform/Sound.h"
 #include "platform/Application.h"
 #include "platform/Modal.h"
@@ -11,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace platform {
 
@@ -58,6 +64,7 @@ struct SoundQueue {
     std::condition_variable idle;
     std::deque<const char*> pending;
     bool playing = false;
+    // Set before the worker starts, and the same from then on.
     std::string appName;
     std::string appId;   // the .desktop file's name, when the program has one
 };
@@ -133,7 +140,6 @@ void PlayLoop(SoundQueue* queue)
     ca_context* context = nullptr;
     for (;;) {
         const char* name;
-        std::string appName, appId;
         {
             std::unique_lock lock(queue->mutex);
             queue->playing = false;
@@ -143,11 +149,9 @@ void PlayLoop(SoundQueue* queue)
             name = queue->pending.front();
             queue->pending.pop_front();
             queue->playing = true;
-            appName = queue->appName;
-            appId = queue->appId;
         }
         if (!context)
-            context = OpenContext(ca, appName, appId);
+            context = OpenContext(ca, queue->appName, queue->appId);
         if (!context)
             continue;
         // An event sound, as the desktop's alerts are: the sound server puts
@@ -214,9 +218,7 @@ void MessageBeep(unsigned type)
 
 SoundPlayer* SetSoundPlayer(SoundPlayer* player)
 {
-    SoundPlayer* previous = g_player;
-    g_player = player;
-    return previous;
+    return std::exchange(g_player, player);
 }
 
 bool WaitForDesktopSounds(std::chrono::milliseconds timeout)

@@ -4,7 +4,7 @@
 // or not at all. (The real compositors are asked in the desktop tests: Weston
 // without the manager, sway with it.)
 
-#include "platform/Decorations.h"
+#include "platform/internal/Decorations.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

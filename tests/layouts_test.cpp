@@ -8,7 +8,7 @@
 #include "app/GameDlg.h"
 #include "game/Direction.h"
 #include "platform/Dialog.h"
-#include "platform/Keys.h"
+#include "platform/internal/Keys.h"
 #include "support/MainWindowFixture.h"
 
 #include <QApplication>

@@ -8,6 +8,7 @@
 #include "platform/Menu.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
+#include "platform/internal/CaptionBar.h"
 #include "res/resource.h"
 #include "support/MainWindowFixture.h"
 

@@ -5,7 +5,8 @@
 
 #include "app/GameDlg.h"
 #include "platform/Application.h"
-#include "platform/Contrast.h"
+#include "platform/internal/Contrast.h"
+#include "platform/internal/CaptionBar.h"
 #include "res/resource.h"
 #include "support/MainWindowFixture.h"
 

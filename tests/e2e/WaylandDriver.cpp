@@ -30,6 +30,7 @@
 #include "game/Direction.h"
 #include "platform/Application.h"
 #include "platform/Dialog.h"
+#include "platform/internal/CaptionBar.h"
 #include "res/Icon.h"
 #include "res/resource.h"
 

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "platform/internal/DataExchange.h"
 #include "res/resource.h"
 
 #include <QAbstractButton>

@@ -6,6 +6,10 @@ struct xkb_keymap;
 
 namespace platform {
 
+// The virtual-key code of a Qt key: letters and digits as their upper-case
+// characters, function keys from 0x70; 0 for keys without one.
+unsigned VirtualKeyOf(int qtKey);
+
 // The virtual-key code of a key press, as the key handlers of the dialogs
 // receive it. A letter key counts by the letter the active layout prints on
 // it where that is a Latin letter (on a French keyboard the key beside Tab

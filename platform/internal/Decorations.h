@@ -12,10 +12,10 @@ namespace platform {
 // Asked once, on a short connection of its own to the compositor Qt uses
 // (WAYLAND_DISPLAY, else "wayland-0"): one registry round trip, bounded for
 // a compositor that stops answering. False when the answer cannot be had:
-// no compositor or client library, a connection handed down in
-// WAYLAND_SOCKET (Qt's alone to use), no answer in time; and false when Qt
-// would not use the manager, as with a shell integration other than
-// xdg-shell in QT_WAYLAND_SHELL_INTEGRATION.
+// no compositor, a connection handed down in WAYLAND_SOCKET (Qt's alone to
+// use), no answer in time; and false when Qt would not use the manager, as
+// with a shell integration other than xdg-shell in
+// QT_WAYLAND_SHELL_INTEGRATION.
 bool CompositorDrawsTitleBars();
 
 // The round trip behind it, on a new connection to the compositor that
