@@ -6,6 +6,7 @@
 
 #include "app/GameDlg.h"
 #include "highscores/HighScoreDlg.h"
+#include "platform/Modal.h"
 #include "res/resource.h"
 #include "support/MainWindowFixture.h"
 
@@ -13,6 +14,7 @@
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
@@ -96,6 +98,26 @@ TEST_F(MainWindowKeysTest, NoButtonIsTheDefaultUnlessItHoldsTheFocus)
     FocusOn(ButtonOf(dlg, IDC_START));
     EXPECT_EQ(DefaultButtons(dlg), std::vector<int>{IDC_START});
     FocusOn(dlg.GetDlgItem(IDC_SCORE));
+    EXPECT_TRUE(DefaultButtons(dlg).empty());
+}
+
+TEST_F(MainWindowKeysTest, TheFocusMovingBetweenButtonsLeavesAMessageBoxsButtonAlone)
+{
+    // A message box the window owns is one of its children: the rule that
+    // moves the default with the focus must not take the box's OK button
+    // for one of the window's own buttons (it read past the end of that
+    // button, and cleared its default).
+    const std::unique_ptr<QMessageBox> box =
+        platform::MakeMessageBox(dlg.Window(), QStringLiteral("Game over!   Score: 0"), platform::MB_OK);
+    auto* ok = qobject_cast<QPushButton*>(box->button(QMessageBox::Ok));
+    ASSERT_NE(ok, nullptr);
+    box->setDefaultButton(ok);
+    ASSERT_TRUE(ok->isDefault());
+
+    for (QWidget* focus : {dlg.GetDlgItem(IDC_LEFT), dlg.GetDlgItem(IDC_START), dlg.GetDlgItem(IDC_SCORE)}) {
+        FocusOn(focus);
+        EXPECT_TRUE(ok->isDefault()) << "focus on " << focus->accessibleName().toStdString();
+    }
     EXPECT_TRUE(DefaultButtons(dlg).empty());
 }
 
