@@ -13,16 +13,22 @@
 #include "platform/internal/AccessibleNames.h"
 #include "platform/Application.h"
 
-#include <QRegularExpression>
 #include <span>
 
 namespace platform {
 
 namespace {
 
-QString StripMnemonic(QString text)
+// Drops every "&" that no "&" follows: "&Start!" reads "Start!"; of the
+// "&&" that stands for one "&" the first is kept.
+QString StripMnemonic(const QString& text)
 {
-    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    QString stripped;
+    stripped.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] != QLatin1Char('&') || (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')))
+            stripped += text[i];
+    return stripped;
 }
 
 bool Overlaps(int a, int aLength, int b, int bLength) { return a < b + bLength && b < a + aLength; }
