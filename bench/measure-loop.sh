@@ -5,7 +5,7 @@
 # periods of 30, 15 and 3 ms (10 s each).
 #
 # Usage: bench/measure-loop.sh [BUILD_FOLDER]     (default: build)
-# Environment: MEASURE_DISPLAY (default 104), LAUNCH_RUNS (default 12),
+# Environment: MEASURE_DISPLAY (default 104), LAUNCH_RUNS (default 30),
 #              LOOP_SECONDS (default 10)
 # Needs Xvfb (scripts/deps.sh test installs it) and a build with the
 # benchmarks (COILRUNNER_BENCH, on when Google Benchmark is installed).
@@ -34,8 +34,10 @@ echo "== Machine"
 lscpu | grep -E '^(Model name|CPU\(s\)):' || true
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
+# 30 starts each: on a virtual machine the median of 12 moves by several
+# per cent from one round to the next, as much as the margin it is read for.
 echo "== Launch (window shown and painted, peak memory; each start idles 1 s), in turn with a bare dialog"
-(cd "$scratch" && "$build/bench/coilrunner_launch" "$build/coilrunner" "${LAUNCH_RUNS:-12}" 1000 \
+(cd "$scratch" && "$build/bench/coilrunner_launch" "$build/coilrunner" "${LAUNCH_RUNS:-30}" 1000 \
    "$build/bench/coilrunner_bare_dialog")
 echo
 echo "== Program loop"
