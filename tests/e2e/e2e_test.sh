@@ -108,18 +108,6 @@ field_found() {
         print left, top, right - left + 1, bottom - top + 1
       }' >"$scratch/field.txt"
 }
-# An input that comes before the window takes it is lost, so it is given
-# again, every few seconds, until what it does is seen; the overall bound is
-# for a hang only.
-# repeat_until <seconds> <check> <input command...>
-repeat_until() {
-  local deadline=$((SECONDS + $1)) check=$2; shift 2
-  until "$check"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    "$@" 2>/dev/null || true
-    until_ok 3 "$check" && return 0
-  done
-}
 # Clicking again before the first tick only starts the same game again.
 repeat_until 90 field_found click_start || fail "no grey playfield after Start"
 read -r fx fy fw fh <"$scratch/field.txt"

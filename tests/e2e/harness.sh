@@ -11,6 +11,19 @@ until_ok() {
   done
 }
 
+# repeat_until <seconds> <check> <input command...>: an input that comes
+# before the window takes it is lost, so it is given again, every few
+# seconds, until the check sees what it does; the overall bound is for a
+# hang only.
+repeat_until() {
+  local deadline=$((SECONDS + $1)) check=$2; shift 2
+  until "$check"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    "$@" 2>/dev/null || true
+    until_ok 3 "$check" && return 0
+  done
+}
+
 # need_tools <tool...>: the test skips (exit 77) when a tool is missing.
 need_tools() {
   local tool

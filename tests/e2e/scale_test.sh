@@ -98,18 +98,6 @@ done
 echo "every window: the same at each scale as at its whole factor, every text whole"
 
 # --- the real program -----------------------------------------------------------
-# An input that comes before the window takes it is lost, so it is given
-# again, every few seconds, until what it does is seen; the overall bound is
-# for a hang only.
-# repeat_until <seconds> <check> <input command...>
-repeat_until() {
-  local deadline=$((SECONDS + $1)) check=$2; shift 2
-  until "$check"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    "$@" 2>/dev/null || true
-    until_ok 3 "$check" && return 0
-  done
-}
 
 box_up() { [ "$(windows_named 'Quillware Coilrunner' | grep -c .)" -gt 1 ]; }
 
