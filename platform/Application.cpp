@@ -181,10 +181,10 @@ QByteArray WholeScaleFactor(const QByteArray& factor)
     return QByteArray::number(std::max(1.0, std::floor(value + 0.5)), 'f', 0);
 }
 
-QByteArray WholeScreenScaleFactors(const QByteArray& spec)
+QByteArray WholeScreenScaleFactors(const QByteArray& factors)
 {
     // Factors in screen order ("1.5;2") or by screen name ("HDMI-1=1.5").
-    QByteArrayList entries = spec.split(';');
+    QByteArrayList entries = factors.split(';');
     for (QByteArray& entry : entries) {
         const qsizetype equals = entry.lastIndexOf('=');
         entry = equals < 0 ? WholeScaleFactor(entry)

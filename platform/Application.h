@@ -23,7 +23,7 @@ void UseWholeScaleFactors();
 // QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What Qt
 // would not take as a factor stays as it was.
 QByteArray WholeScaleFactor(const QByteArray& factor);
-QByteArray WholeScreenScaleFactors(const QByteArray& spec);
+QByteArray WholeScreenScaleFactors(const QByteArray& factors);
 
 // Sets what every window of the application shares: its name (the title of
 // message boxes), the 8-point dialog font with its 6 x 13 pixel cell, and the
