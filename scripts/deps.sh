@@ -15,6 +15,8 @@ if [ "${1:-build}" = test ]; then
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
              dbus-daemon dbus-bin at-spi2-core python3-pyatspi
              qt6ct qt6-gtk-platformtheme)
+  # GNOME's compositor headless, its screen cast through PipeWire (the remote tool's library)
+  packages+=(mutter pipewire wireplumber libpipewire-0.3-dev)
 fi
 
 missing=()
