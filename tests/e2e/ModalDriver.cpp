@@ -30,17 +30,16 @@
 #include "platform/Dialog.h"
 #include "res/Icon.h"
 #include "res/resource.h"
+#include "tests/e2e/DriverChecks.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProcess>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -54,21 +53,8 @@
 
 namespace {
 
-int g_failures = 0;
-
-void Check(bool ok, const QString& what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::fprintf(stderr, "FAIL: %s\n", qPrintable(what));
-    }
-}
-
-void Note(const QString& what)
-{
-    std::printf("%s\n", qPrintable(what));
-    std::fflush(stdout);
-}
+using driver::Check;
+using driver::Note;
 
 // A dialog stands where it should within this many pixels.
 constexpr int kTolerance = 3;
@@ -78,24 +64,11 @@ constexpr int kTolerance = 3;
 QString g_remote, g_socket;
 QDir g_shots;
 
-// Runs one request; false when it failed or did not end within the bound
-// (for a hang only). The game keeps running meanwhile.
+// One request to the remote; false when it failed.
 bool Ask(const QStringList& request)
 {
-    QProcess remote;
-    remote.setWorkingDirectory(g_shots.path());
-    QEventLoop loop;
-    QObject::connect(&remote, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&remote, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    remote.start(g_remote, QStringList{QStringLiteral("ask"), g_socket} + request);
-    loop.exec();
-    if (remote.state() != QProcess::NotRunning) {
-        remote.kill();
-        remote.waitForFinished();
-        return false;
-    }
-    return remote.exitStatus() == QProcess::NormalExit && remote.exitCode() == 0;
+    return driver::RunWhileTheGameRuns(g_remote, QStringList{QStringLiteral("ask"), g_socket} + request, g_shots.path())
+        == 0;
 }
 
 QImage Screenshot()
@@ -351,7 +324,7 @@ int main(int argc, char* argv[])
         dlg.DoModal();
         platform::SetMainDialog(nullptr);
         Check(script.m_dialog == 1, QStringLiteral("the box of the start was not shown"));
-        return g_failures == 0 ? 0 : 1;
+        return driver::g_failures == 0 ? 0 : 1;
     }
 
     QLineEdit* score = nullptr;
@@ -400,5 +373,5 @@ int main(int argc, char* argv[])
     dlg.DoModal();
     platform::SetMainDialog(nullptr);
     Check(script.Done(), QStringLiteral("the program ended before every dialog was checked"));
-    return g_failures == 0 ? 0 : 1;
+    return driver::g_failures == 0 ? 0 : 1;
 }
