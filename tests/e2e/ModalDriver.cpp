@@ -105,16 +105,19 @@ QRect Find(const QImage& picture, const QImage& window)
     std::stable_sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.count < b.count; });
     const size_t quick = std::min<size_t>(32, samples.size());
 
+    std::vector<const QRgb*> lines(static_cast<size_t>(picture.height()));
+    for (int y = 0; y < picture.height(); ++y)
+        lines[static_cast<size_t>(y)] = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
     for (int top = 0; top + window.height() <= picture.height(); ++top)
         for (int left = 0; left + window.width() <= picture.width(); ++left) {
             int misses = 0;
             for (size_t i = 0; i < quick && misses <= 3; ++i)
-                misses += picture.pixel(left + samples[i].x, top + samples[i].y) == samples[i].colour ? 0 : 1;
+                misses += lines[static_cast<size_t>(top + samples[i].y)][left + samples[i].x] == samples[i].colour ? 0 : 1;
             if (misses > 3)
                 continue;
             long long equal = 0;
             for (int y = 0; y < window.height(); ++y) {
-                const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(top + y)) + left;
+                const QRgb* line = lines[static_cast<size_t>(top + y)] + left;
                 const auto* own = reinterpret_cast<const QRgb*>(window.constScanLine(y));
                 for (int x = 0; x < window.width(); ++x)
                     equal += line[x] == own[x] ? 1 : 0;

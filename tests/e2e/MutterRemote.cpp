@@ -388,7 +388,8 @@ private:
             const QImage picture = FreshFrame();
             if (picture.isNull())
                 return QStringLiteral("error no picture yet");
-            if (!picture.save(words[1], "PNG"))
+            // Uncompressed: the picture is read once, at once.
+            if (!picture.save(words[1], "PNG", 100))
                 return QStringLiteral("error cannot write ") + words[1];
             return QStringLiteral("ok %1x%2 %3").arg(picture.width()).arg(picture.height()).arg(FrameCount());
         } else if (verb == QLatin1String("frames")) {
