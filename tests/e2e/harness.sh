@@ -48,10 +48,25 @@ begin_test() {
   trap end_test EXIT
 }
 
+# ended <pid>: the process is gone, or has ended and waits to be reaped.
+ended() {
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)
+  [ -z "$state" ] || [ "$state" = Z ]
+}
+
 end_test() {
   local name
   for name in "${stop_on_exit[@]}"; do
     [ -n "${!name}" ] && kill "${!name}" 2>/dev/null || true
+  done
+  # One that has not ended 10 s after the request is killed outright, so
+  # that the wait for them all has a bound.
+  for name in "${stop_on_exit[@]}"; do
+    [ -n "${!name}" ] || continue
+    until_ok 10 ended "${!name}" && continue
+    echo "$name (${!name}) did not end within 10 s of the request: killed"
+    kill -KILL "${!name}" 2>/dev/null || true
   done
   wait 2>/dev/null || true
   if [ -n "$passed" ]; then rm -rf "$scratch"; else echo "kept for inspection: $scratch"; fi
