@@ -10,11 +10,16 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QEvent>
+#include <QScreen>
 #include <QWidget>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/private/qhighdpiscaling_p.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <qpa/qplatformscreen.h>
 #include <thread>
 #include <vector>
 #include <wayland-client.h>
@@ -28,6 +33,12 @@ QString g_displayName;
 
 // --- whole scale factors ------------------------------------------------
 
+// No screen is wider than X11's coordinates reach (32767 pixels), so no
+// larger factor could show a window on one. The limit keeps numbers such as
+// 1e308 out of Qt's arithmetic; FitScaleFactors brings a factor down to
+// what the screens hold once Qt knows them.
+constexpr double kMostScaleFactor = 32767;
+
 // The variables changed for Qt's start, with the values they had before.
 struct SavedVariable {
     const char* name;
@@ -36,10 +47,15 @@ struct SavedVariable {
 };
 std::vector<SavedVariable> g_savedScaling;
 
+// Sets the variable `name` for Qt's start to `value`, or takes it out of
+// the environment where `value` is empty.
 void SetForStart(const char* name, const QByteArray& value)
 {
     g_savedScaling.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-    qputenv(name, value);
+    if (value.isEmpty())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
 }
 
 void RestoreScalingEnvironment()
@@ -175,22 +191,24 @@ QByteArray WholeScaleFactor(const QByteArray& factor)
 {
     bool ok = false;
     const double value = factor.toDouble(&ok);
-    // Qt passes over what is not a positive number.
+    // Qt would take 0, infinity or a negative number as it stands: no
+    // window, or one of 65376 pixels a side.
     if (!ok || !std::isfinite(value) || value <= 0)
-        return factor;
-    return QByteArray::number(std::max(1.0, std::floor(value + 0.5)), 'f', 0);
+        return {};
+    return QByteArray::number(std::clamp(std::floor(value + 0.5), 1.0, kMostScaleFactor), 'f', 0);
 }
 
 QByteArray WholeScreenScaleFactors(const QByteArray& factors)
 {
     // Factors in screen order ("1.5;2") or by screen name ("HDMI-1=1.5").
-    QByteArrayList entries = factors.split(';');
-    for (QByteArray& entry : entries) {
+    QByteArrayList kept;
+    for (const QByteArray& entry : factors.split(';')) {
         const qsizetype equals = entry.lastIndexOf('=');
-        entry = equals < 0 ? WholeScaleFactor(entry)
-                           : entry.left(equals + 1) + WholeScaleFactor(entry.mid(equals + 1));
+        const QByteArray whole = WholeScaleFactor(equals < 0 ? entry : entry.mid(equals + 1));
+        if (!whole.isEmpty())
+            kept << (equals < 0 ? whole : entry.left(equals + 1) + whole);
     }
-    return entries.join(';');
+    return kept.join(';');
 }
 
 void UseWholeScaleFactors()
@@ -200,7 +218,7 @@ void UseWholeScaleFactors()
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     // A policy in the environment would win over the program's.
     SetForStart("QT_SCALE_FACTOR_ROUNDING_POLICY", "Round");
-    // Qt takes these two as they stand.
+    // Qt takes these two as they stand; what is no factor goes.
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
         SetForStart("QT_SCALE_FACTOR", WholeScaleFactor(qgetenv("QT_SCALE_FACTOR")));
     if (qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS"))
@@ -208,6 +226,48 @@ void UseWholeScaleFactors()
     // Rounded, a screen of 120 DPI gets the factor 1, and Qt would make up
     // for the rest by measuring fonts and styles at 120 DPI.
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+}
+
+void FitScaleFactors(QSize window)
+{
+    if (window.isEmpty())
+        return;
+    struct Fit {
+        QScreen* screen;
+        qreal factor;   // the factor it has now
+        qreal fits;     // the largest whole factor at which the window fits it
+    };
+    std::vector<Fit> fits;
+    const Fit* tooLarge = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        // The platform's own pixels, which Qt's factor enlarges into.
+        const QSize pixels = screen->handle() ? screen->handle()->geometry().size() : QSize();
+        const double across = static_cast<double>(pixels.width()) / window.width();
+        const double down = static_cast<double>(pixels.height()) / window.height();
+        fits.push_back({screen, QHighDpiScaling::factor(screen), std::max(1.0, std::floor(std::min(across, down)))});
+    }
+    for (const Fit& fit : fits)
+        if (fit.factor > fit.fits) {
+            tooLarge = &fit;
+            break;
+        }
+    if (!tooLarge)
+        return;
+    // Qt multiplies a factor for all screens with one for each; the screens'
+    // own factors, set now, take the place of both.
+    QHighDpiScaling::setGlobalFactor(1);
+    for (const Fit& fit : fits)
+        QHighDpiScaling::setScreenFactor(fit.screen, std::min(fit.factor, fit.fits));
+    // The application's ratio, the largest of the screens', which pictures
+    // made for no window in particular (icons) are made at, is kept from
+    // the start.
+    QGuiApplicationPrivate::resetCachedDevicePixelRatio();
+    std::fprintf(stderr, "%s: at the scale factor %g the window (%d x %d pixels) would not fit on the screen "
+                         "(%d x %d); it is shown at %g.\n",
+                 qPrintable(QCoreApplication::applicationName()), tooLarge->factor,
+                 qRound(window.width() * tooLarge->factor), qRound(window.height() * tooLarge->factor),
+                 tooLarge->screen->handle()->geometry().width(), tooLarge->screen->handle()->geometry().height(),
+                 tooLarge->fits);
 }
 
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon)

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QFont>
 #include <QIcon>
+#include <QSize>
 
 class QApplication;
 class QWidget;
@@ -22,8 +23,20 @@ void UseWholeScaleFactors();
 // The rules, for the values of QT_SCALE_FACTOR ("1.25" becomes "1") and of
 // QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What Qt
 // would not take as a factor stays as it was.
+// What is not a finite positive number is no factor and is ignored, as
+// though it were not set: WholeScaleFactor gives nothing for it, and
+// WholeScreenScaleFactors leaves its entry out. No factor is made larger
+// than 32767, more than any screen could hold.
 QByteArray WholeScaleFactor(const QByteArray& factor);
 QByteArray WholeScreenScaleFactors(const QByteArray& factors);
+
+// Brings every screen's factor down to the largest whole one (at least 1)
+// at which a window of `window` logical pixels fits on that screen, where
+// it is larger, and says so in one line on stderr: a factor from the
+// desktop that would make the window larger than the screen (1000, or
+// Xft.dpi 100000) would show no window at all. Called with the main
+// window's size before it is first shown.
+void FitScaleFactors(QSize window);
 
 // Sets what every window of the application shares: its name (the title of
 // message boxes), the 8-point dialog font with its 6 x 13 pixel cell, and the
