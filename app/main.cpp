@@ -104,9 +104,10 @@ int main(int argc, char* argv[])
         return *status;
     // Where an option names the platform or the X display, the toolkit looks
     // there itself.
-    if (!toolkitPicksDisplay && !platform::HasDisplay()) {
-        std::fputs("coilrunner: no display could be reached; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
-                   stderr);
+    QByteArray why;
+    if (!toolkitPicksDisplay && !platform::HasDisplay(why)) {
+        std::fprintf(stderr, "coilrunner: %s; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
+                     why.constData());
         return 1;
     }
     // Before the application object: Qt reads its scale factors as it starts.

@@ -4,6 +4,7 @@
 // display can be reached at all. It knows nothing of dialogs or of the game.
 
 #include "platform/Application.h"
+#include "platform/internal/DisplayCheck.h"
 
 #include <QApplication>
 #include <QByteArrayList>
@@ -20,10 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <qpa/qplatformscreen.h>
-#include <thread>
+#include <utility>
 #include <vector>
-#include <wayland-client.h>
-#include <xcb/xcb.h>
 
 namespace platform {
 
@@ -39,34 +38,35 @@ QString g_displayName;
 // what the screens hold once Qt knows them.
 constexpr double kMostScaleFactor = 32767;
 
-// The variables changed for Qt's start, with the values they had before.
+// The variables changed for Qt's start (the scale factors and the platform
+// to use), with the values they had before.
 struct SavedVariable {
     const char* name;
     bool wasSet;
     QByteArray value;
 };
-std::vector<SavedVariable> g_savedScaling;
+std::vector<SavedVariable> g_savedForStart;
 
 // Sets the variable `name` for Qt's start to `value`, or takes it out of
 // the environment where `value` is empty.
 void SetForStart(const char* name, const QByteArray& value)
 {
-    g_savedScaling.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    g_savedForStart.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
     if (value.isEmpty())
         qunsetenv(name);
     else
         qputenv(name, value);
 }
 
-void RestoreScalingEnvironment()
+void RestoreStartEnvironment()
 {
-    for (const SavedVariable& saved : g_savedScaling) {
+    for (const SavedVariable& saved : g_savedForStart) {
         if (saved.wasSet)
             qputenv(saved.name, saved.value);
         else
             qunsetenv(saved.name);
     }
-    g_savedScaling.clear();
+    g_savedForStart.clear();
 }
 
 // A theme sets a font of its own for the application, a moment after the
@@ -121,59 +121,7 @@ QFont MakeDialogFont()
     return font;
 }
 
-// --- the X server -------------------------------------------------------
-
-// The check's connection to the X server, open until Qt holds its own.
-xcb_connection_t* g_heldConnection = nullptr;
-
-void ReleaseHeldConnection()
-{
-    if (g_heldConnection)
-        xcb_disconnect(g_heldConnection);
-    g_heldConnection = nullptr;
-}
-
-// An X server started without -noreset starts over each time its last client
-// leaves, and turns away whoever connects meanwhile; it takes well under a
-// second. A display that still refuses after this long is gone.
-constexpr std::chrono::seconds kResetBound{3};
-constexpr std::chrono::milliseconds kRetryPause{50};
-
-bool XServerAnswers()
-{
-    if (g_heldConnection)
-        return true;
-    const auto deadline = std::chrono::steady_clock::now() + kResetBound;
-    for (;;) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection) == 0) {
-            g_heldConnection = connection;
-            return true;
-        }
-        xcb_disconnect(connection);
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(kRetryPause);
-    }
-}
-
-// --- the Wayland compositor ---------------------------------------------
-
-// Connects as Qt's Wayland plugin does (WAYLAND_DISPLAY, else "wayland-0",
-// in XDG_RUNTIME_DIR) and lets go at once: a compositor does not start over.
-bool CompositorAnswers()
-{
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
-        return true;   // a connection handed down by the session: Qt's to use
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (!(name && *name == '/') && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return false;  // the client library would fail too, and say so
-    wl_display* display = wl_display_connect(nullptr);
-    if (!display)
-        return false;
-    wl_display_disconnect(display);
-    return true;
-}
+// --- the display check --------------------------------------------------
 
 // The window systems Qt tries, in its order: QT_QPA_PLATFORM, else the X
 // server alone in an X11 session, else Wayland and then X.
@@ -183,6 +131,17 @@ QByteArrayList PlatformsToTry()
     if (platforms.isEmpty())
         platforms = qgetenv("XDG_SESSION_TYPE") == "x11" ? "xcb" : "wayland;xcb";
     return platforms.split(';');
+}
+
+// How the player is told of a window system that did not answer.
+QByteArray Unanswered(const QByteArray& platform)
+{
+    QByteArray display = qgetenv(platform == "xcb" ? "DISPLAY" : "WAYLAND_DISPLAY");
+    if (display.isEmpty() && platform != "xcb")
+        display = "wayland-0";
+    const double seconds = static_cast<double>(DisplayPatience().count()) / 1000.0;
+    return (platform == "xcb" ? "the X server \"" : "the Wayland compositor \"") + display
+        + "\" did not answer within " + QByteArray::number(seconds) + " seconds";
 }
 
 } // namespace
@@ -213,7 +172,8 @@ QByteArray WholeScreenScaleFactors(const QByteArray& factors)
 
 void UseWholeScaleFactors()
 {
-    if (!g_savedScaling.empty())
+    static bool done = false;
+    if (std::exchange(done, true))
         return;
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     // A policy in the environment would win over the program's.
@@ -272,9 +232,9 @@ void FitScaleFactors(QSize window)
 
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon)
 {
-    // Qt is connected now, and has read its scale factors.
-    ReleaseHeldConnection();
-    RestoreScalingEnvironment();
+    // Qt is connected now, and has read its scale factors and its platform.
+    ReleaseXServerConnection();
+    RestoreStartEnvironment();
 
     g_displayName = displayName;
     QApplication::setWindowIcon(icon);
@@ -297,21 +257,31 @@ void UseDialogFont(QWidget* window)
 
 QString AppDisplayName() { return g_displayName; }
 
-bool HasDisplay()
+bool HasDisplay(QByteArray& why)
 {
-    for (const QByteArray& entry : PlatformsToTry()) {
+    const QByteArrayList platforms = PlatformsToTry();
+    QByteArrayList unanswered;
+    for (qsizetype i = 0; i < platforms.size(); ++i) {
         // Options follow the name after a colon (xcb:foo=1).
-        const QByteArray name = entry.split(':').constFirst().trimmed();
-        if (name.startsWith("wayland")) {
-            if (CompositorAnswers())
-                return true;
-        } else if (name == "xcb") {
-            if (!qEnvironmentVariableIsEmpty("DISPLAY") && XServerAnswers())
-                return true;
-        } else if (!name.isEmpty()) {
-            return true;   // offscreen, a framebuffer...: Qt's own start decides
+        const QByteArray name = platforms[i].split(':').constFirst().trimmed();
+        DisplayAnswer answer = DisplayAnswer::NotReached;
+        if (name.startsWith("wayland"))
+            answer = AskCompositor(DisplayPatience());
+        else if (name == "xcb" && !qEnvironmentVariableIsEmpty("DISPLAY"))
+            answer = AskXServer(DisplayPatience());
+        else if (!name.isEmpty() && name != "xcb")
+            answer = DisplayAnswer::Answered;   // offscreen, a framebuffer...: Qt's own start decides
+        if (answer == DisplayAnswer::Answered) {
+            // Qt would try those before it once more, and wait for them
+            // without a bound: it is told to start with this one.
+            if (i > 0)
+                SetForStart("QT_QPA_PLATFORM", platforms.mid(i).join(';'));
+            return true;
         }
+        if (answer == DisplayAnswer::Silent)
+            unanswered << Unanswered(name.startsWith("wayland") ? "wayland" : "xcb");
     }
+    why = unanswered.isEmpty() ? QByteArray("no display could be reached") : unanswered.join(", and ");
     return false;
 }
 

@@ -18,7 +18,8 @@ namespace platform {
 // 96 DPI, so that the fraction that was rounded away does not come back
 // through them. Call before the QApplication exists: Qt reads all of this
 // when it starts. InitApplication puts the environment back as it was, so
-// that programs started from the game (the browser) see the desktop's values.
+// that programs started from the game (the browser) see the desktop's
+// values; so it does with the platform HasDisplay chose.
 void UseWholeScaleFactors();
 // The rules, for the values of QT_SCALE_FACTOR ("1.25" becomes "1") and of
 // QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What Qt
@@ -59,13 +60,19 @@ void UseDialogFont(QWidget* window);
 // would append it to every window title that does not already end in it.
 QString AppDisplayName();
 
-// True when a window system can be reached: a Wayland compositor or an X
-// server that answers (where the toolkit will look for them), or another
-// platform chosen by QT_QPA_PLATFORM. An X server that is just starting
-// over, as one does when its last client leaves, is asked again for a few
-// seconds before it counts as gone. The connection made to the X server
-// stays open until InitApplication, when Qt holds its own: closing it
-// earlier would let such a server start over just as Qt connects.
-bool HasDisplay();
+// True when a window system answers: a Wayland compositor or an X server
+// (where the toolkit will look for them, in its order) that answers a round
+// trip within 5 seconds, or another platform chosen by QT_QPA_PLATFORM.
+// One that does not answer in time is given up for the next, and Qt is
+// told to start with the one that answered (QT_QPA_PLATFORM, for its
+// start only, as the scale factors): a compositor that does not answer is
+// given up for the X server where DISPLAY names one that does. An X server
+// that is just starting over, as one does when its last client leaves, is
+// asked again for a few seconds before it counts as gone. The connection
+// made to the X server stays open until InitApplication, when Qt holds its
+// own: closing it earlier would let such a server start over just as Qt
+// connects. `why`: when none answers, what the player is told ("no display
+// could be reached", or which did not answer in time).
+bool HasDisplay(QByteArray& why);
 
 } // namespace platform
