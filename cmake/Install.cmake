@@ -155,6 +155,23 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.RepeatedStartsOnResettingX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 
+  # Displays that take the connection and never answer, or answer with no
+  # protocol: one line and status 1 within a few seconds, or X where a
+  # compositor does not answer and an X server does.
+  add_test(NAME Desktop.DisplaysThatDoNotAnswer
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/silent_display_test.sh $<TARGET_FILE:coilrunner>)
+  set_tests_properties(Desktop.DisplaysThatDoNotAnswer PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # Scale factors that are no number, or too large for any screen, and the
+  # memory under Xft.dpi 100000 beside a bare Qt dialog's (a benchmark
+  # target, built where Google Benchmark is installed).
+  if(TARGET coilrunner_bare_dialog)
+    add_test(NAME Desktop.AbsurdScaleFactors
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/absurd_scale_test.sh $<TARGET_FILE:coilrunner>
+                     $<TARGET_FILE:coilrunner_bare_dialog>)
+    set_tests_properties(Desktop.AbsurdScaleFactors PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+  endif()
+
   # Started with a startup id, as a launcher honouring StartupNotify starts
   # it, the game ends the launcher's notification when its window shows.
   if(TARGET coilrunner_startup_watch)

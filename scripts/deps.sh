@@ -14,7 +14,10 @@ if [ "${1:-build}" = test ]; then
              locales libc-l10n
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
              dbus-daemon dbus-bin at-spi2-core python3-pyatspi
-             qt6ct qt6-gtk-platformtheme)
+             qt6ct qt6-gtk-platformtheme
+             python3  # the fake display servers of silent_display_test.sh
+             util-linux  # prlimit, the memory bound of absurd_scale_test.sh
+             )
 fi
 
 missing=()
