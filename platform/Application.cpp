@@ -1,7 +1,9 @@
 // What every window of the application shares, set up at the start: whole
-// scale factors (before Qt starts), the dialog font, which a theme's font
-// does not replace, and the application's name and icon; and the check that a
-// display can be reached at all. It knows nothing of dialogs or of the game.
+// scale factors (before Qt starts) and their fit to the screens (before the
+// main window shows), the dialog font, which a theme's font does not
+// replace, and the application's name and icon; and the check that a
+// display answers, which tells Qt the window system to use. It knows
+// nothing of dialogs or of the game.
 
 #include "platform/Application.h"
 #include "platform/internal/DisplayCheck.h"

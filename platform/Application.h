@@ -22,12 +22,12 @@ namespace platform {
 // values; so it does with the platform HasDisplay chose.
 void UseWholeScaleFactors();
 // The rules, for the values of QT_SCALE_FACTOR ("1.25" becomes "1") and of
-// QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What Qt
-// would not take as a factor stays as it was.
-// What is not a finite positive number is no factor and is ignored, as
-// though it were not set: WholeScaleFactor gives nothing for it, and
-// WholeScreenScaleFactors leaves its entry out. No factor is made larger
-// than 32767, more than any screen could hold.
+// QT_SCREEN_SCALE_FACTORS ("1.5;HDMI-1=1.75" becomes "2;HDMI-1=2"). What is
+// not a finite positive number is no factor and is ignored, as though it
+// were not set: WholeScaleFactor gives nothing for it (the variable is
+// then taken out for Qt's start), and WholeScreenScaleFactors leaves its
+// entry out ("nan;2" becomes "2"). No factor is made larger than 32767,
+// more than any screen could hold.
 QByteArray WholeScaleFactor(const QByteArray& factor);
 QByteArray WholeScreenScaleFactors(const QByteArray& factors);
 
