@@ -19,7 +19,12 @@ here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
 need_tools Xvfb xauth xdotool xwininfo python3
 begin_test game_pid xvfb_pid fake_pid stopped_pid
-on_failure() { [ -n "${fake_pid:-}" ] && cat "$scratch/fake.err" 2>/dev/null; true; }
+# A stopped X server would take no signal to end but SIGCONT.
+on_failure() {
+  [ -n "${stopped_pid:-}" ] && kill -CONT "$stopped_pid" 2>/dev/null
+  [ -n "${fake_pid:-}" ] && cat "$scratch/fake.err" 2>/dev/null
+  true
+}
 
 start_xserver "$scratch" || fail "no X server"
 live=$DISPLAY
