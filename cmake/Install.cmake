@@ -168,7 +168,7 @@ if(COILRUNNER_TESTS)
   if(TARGET coilrunner_bare_dialog)
     add_test(NAME Desktop.AbsurdScaleFactors
              COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/absurd_scale_test.sh $<TARGET_FILE:coilrunner>
-                     $<TARGET_FILE:coilrunner_bare_dialog>)
+                     $<TARGET_FILE:coilrunner_bare_dialog> $<BOOL:${COILRUNNER_SANITIZE}>)
     set_tests_properties(Desktop.AbsurdScaleFactors PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
   endif()
 

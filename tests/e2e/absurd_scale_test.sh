@@ -11,14 +11,18 @@
 #     dialog of the main window's size (coilrunner_bare_dialog) takes under
 #     the same setting, and a few megabytes: each runs under an address-space
 #     limit (prlimit), so that one that grows without end fails here rather
-#     than take the machine down.
+#     than take the machine down. In a sanitized build (third argument 1)
+#     the address space is the sanitizer's (it reserves terabytes of it), so
+#     the bound there is its own resident-memory limit, and its allocator,
+#     which keeps freed memory aside, leaves no peak to compare.
 # Every wait has a bound, for a hang only.
 #
-# Usage: absurd_scale_test.sh <coilrunner> <coilrunner_bare_dialog>
+# Usage: absurd_scale_test.sh <coilrunner> <coilrunner_bare_dialog> [sanitized: 0|1]
 set -euo pipefail
 
 game=$(realpath "$1")
 bare=$(realpath "$2")
+sanitized=${3:-0}
 here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
 need_tools Xvfb xauth xdotool xwininfo xprop import convert prlimit
@@ -35,6 +39,11 @@ unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FAC
 
 # No process of the test may take more address space than this.
 limit=$((4 << 30))
+bound=(prlimit --as=$limit)
+if [ "$sanitized" = 1 ]; then
+  bound=()
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=4096"
+fi
 
 # set_dpi <dpi|none>: Xft.dpi in the X server's resources, as desktops set it.
 set_dpi() {
@@ -49,7 +58,7 @@ set_dpi() {
 start() {
   local title=$1 program=$2
   shift 2
-  (cd "$scratch/play" && exec env "$@" prlimit --as=$limit "$program") >"$scratch/run.log" 2>&1 &
+  (cd "$scratch/play" && exec env "$@" "${bound[@]}" "$program") >"$scratch/run.log" 2>&1 &
   pid=$!
   ended() { ! kill -0 "$pid" 2>/dev/null; }
   shown_or_ended() { one_window window "$title" || ended; }
@@ -123,6 +132,12 @@ done
 set_dpi none
 
 # --- memory under Xft.dpi 100000 -----------------------------------------------
+
+if [ "$sanitized" = 1 ]; then
+  passed=1
+  echo "PASS: factors that are no number are ignored, ones too large brought down to fit (memory not compared: sanitized build)"
+  exit 0
+fi
 
 # peak_kb: the high-water mark of the resident memory of $pid so far.
 peak_kb() { awk '/^VmHWM:/ {print $2}' "/proc/$pid/status"; }
