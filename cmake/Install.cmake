@@ -17,6 +17,22 @@ include(GNUInstallDirs)
 set(COILRUNNER_APP_ID net.quillware.Coilrunner)
 target_compile_definitions(coilrunner PRIVATE COILRUNNER_APP_ID="${COILRUNNER_APP_ID}")
 
+# The maker's web address, set once for the whole build: "Go to Quillware
+# website" opens it (res/Strings.cpp), and it is the metainfo's homepage and
+# the package's Homepage field. An http or https address of the characters
+# an address may hold unescaped, so that it goes as it is into a C string, a
+# control field and (with & escaped) XML; a ; would split the compiler's
+# definition, and is written %3B.
+set(COILRUNNER_HOMEPAGE "https://www.example.com/" CACHE STRING
+    "The web address of the maker's site, which the game's Help menu opens")
+if(NOT COILRUNNER_HOMEPAGE MATCHES "^https?://[-A-Za-z0-9._~:/?#@!$&'()*+,=%]+$")
+  message(FATAL_ERROR "COILRUNNER_HOMEPAGE must be an http:// or https:// address without "
+                      "spaces, quotes, backslashes, <, > or ; (escape them with %): ${COILRUNNER_HOMEPAGE}")
+endif()
+set_property(SOURCE res/Strings.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+             "COILRUNNER_HOMEPAGE=\"${COILRUNNER_HOMEPAGE}\"")
+string(REPLACE "&" "&amp;" COILRUNNER_HOMEPAGE_XML "${COILRUNNER_HOMEPAGE}")
+
 # Icons: written at build time from the art in res/Icon.cpp.
 add_executable(coilrunner_icons packaging/IconTool.cpp)
 target_link_libraries(coilrunner_icons PRIVATE coilcore)
@@ -102,7 +118,7 @@ block scores, lengthens the snake and makes the game faster. The ten best
 results are kept with the players' names.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.com/)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${COILRUNNER_HOMEPAGE}")
 set(CPACK_STRIP_FILES ON)
 # The libraries the program links, with their versions, come from
 # dpkg-shlibdeps (package dpkg-dev). What Qt and the program load at run time

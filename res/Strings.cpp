@@ -3,6 +3,8 @@
 
 namespace res {
 
+const char* const kWebsite = COILRUNNER_HOMEPAGE;
+
 const char* LoadString(int id)
 {
     switch (id) {
