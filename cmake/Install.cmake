@@ -142,6 +142,14 @@ if(COILRUNNER_TESTS)
                    ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
   set_tests_properties(Desktop.InstalledFilesValidate PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
+  # The installed menu entry started through gio launch by a player who is
+  # not root: the game runs in the player's data folder, with the table the
+  # home folder held copied over, wherever the launcher was.
+  add_test(NAME Desktop.MenuEntryRunsInTheDataFolder
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/menu_start_test.sh
+                   ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
+  set_tests_properties(Desktop.MenuEntryRunsInTheDataFolder PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
   # The Debian package, built by cpack, passes lintian with no error and no
   # warning and installs the game in /usr/games. The sanitized build skips it.
   add_test(NAME Package.DebianLintianClean

@@ -15,6 +15,8 @@ if [ "${1:-build}" = test ]; then
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
              dbus-daemon dbus-bin at-spi2-core python3-pyatspi
              qt6ct qt6-gtk-platformtheme)
+  # gio launch, which starts the installed menu entry as a desktop does.
+  packages+=(libglib2.0-bin)
 fi
 
 missing=()
