@@ -21,16 +21,18 @@ target_compile_definitions(coilrunner PRIVATE COILRUNNER_APP_ID="${COILRUNNER_AP
 # website" opens it (res/Strings.cpp), and it is the metainfo's homepage and
 # the package's Homepage field. An http or https address of the characters
 # an address may hold unescaped, so that it goes as it is into a C string, a
-# control field and (with & escaped) XML; a ; would split the compiler's
-# definition, and is written %3B.
+# control field and (with & escaped) XML. The program takes it from a header
+# written here rather than from a compiler definition, which CMake drops
+# where the value holds a # (an address's fragment).
 set(COILRUNNER_HOMEPAGE "https://www.example.com/" CACHE STRING
     "The web address of the maker's site, which the game's Help menu opens")
-if(NOT COILRUNNER_HOMEPAGE MATCHES "^https?://[-A-Za-z0-9._~:/?#@!$&'()*+,=%]+$")
+if(NOT COILRUNNER_HOMEPAGE MATCHES "^https?://[-A-Za-z0-9._~:/?#@!$&'()*+,;=%]+$")
   message(FATAL_ERROR "COILRUNNER_HOMEPAGE must be an http:// or https:// address without "
-                      "spaces, quotes, backslashes, <, > or ; (escape them with %): ${COILRUNNER_HOMEPAGE}")
+                      "spaces, quotes, backslashes, < or > (write them with %): ${COILRUNNER_HOMEPAGE}")
 endif()
-set_property(SOURCE res/Strings.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-             "COILRUNNER_HOMEPAGE=\"${COILRUNNER_HOMEPAGE}\"")
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/res/Homepage.h @ONLY
+     CONTENT "// Written by cmake/Install.cmake from the build setting COILRUNNER_HOMEPAGE.\n#define COILRUNNER_HOMEPAGE \"@COILRUNNER_HOMEPAGE@\"\n")
+target_include_directories(coilcore PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
 string(REPLACE "&" "&amp;" COILRUNNER_HOMEPAGE_XML "${COILRUNNER_HOMEPAGE}")
 
 # Icons: written at build time from the art in res/Icon.cpp.
@@ -149,6 +151,13 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/menu_start_test.sh
                    ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
   set_tests_properties(Desktop.MenuEntryRunsInTheDataFolder PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # The web address comes from COILRUNNER_HOMEPAGE alone: a build configured
+  # with another one has it in the program, the metainfo and the package.
+  add_test(NAME Build.HomepageFromOneSetting
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/homepage_test.sh
+                   ${CMAKE_COMMAND} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(Build.HomepageFromOneSetting PROPERTIES TIMEOUT 300)
 
   # The Debian package, built by cpack, passes lintian with no error and no
   # warning and installs the game in /usr/games. The sanitized build skips it.

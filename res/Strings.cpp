@@ -1,4 +1,5 @@
 #include "res/Strings.h"
+#include "res/Homepage.h"
 #include "res/resource.h"
 
 namespace res {
