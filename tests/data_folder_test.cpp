@@ -59,19 +59,6 @@ std::string CurrentFolder()
     return getcwd(path, sizeof path) ? path : "";
 }
 
-std::string FileBytes(const std::string& path)
-{
-    std::string bytes;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 bool WriteFile(const std::string& path, const std::string& bytes, mode_t mode = 0644)
 {
     FILE* file = std::fopen(path.c_str(), "wb");

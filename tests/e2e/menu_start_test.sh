@@ -19,6 +19,7 @@ app_id=$2
 
 here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
+. "$here/tables.sh"
 need_tools gio Xvfb xauth xdotool xwininfo xprop
 begin_test game_pid xvfb_pid
 on_failure() {
@@ -121,20 +122,12 @@ play_to_score() {
   until_ok 60 gone 'All times greatest' || fail "the high-score list did not close"
 }
 
-# The table earlier starts left in the home folder: rank 10 holds 0.
-# Checksum: scores 4500 + letter weights 34 - 90 = 4444.
+# The table earlier starts left in the home folder, and what a game that
+# scores 0 for Tessa makes of it.
 old_table=$scratch/old.ini
-printf '%s' 'Ann~00900~Bea~00800~Cid~00700~Dana~00600~Emil~00500~Finn~00400~Gus~00300~Hal~00200~Ines~00100~Nobody~00000~04444' \
-  >"$old_table"
-# After a game that scores 0 for Tessa: ranks 1 to 9 as read (names padded
-# to 44), then the new entry; letter weights 34 - 0 + 6 = 40.
 new_table=$scratch/new.ini
-{
-  for entry in Ann:900 Bea:800 Cid:700 Dana:600 Emil:500 Finn:400 Gus:300 Hal:200 Ines:100; do
-    printf '%-44s~%05d~' "${entry%%:*}" "${entry##*:}"
-  done
-  printf 'Tessa~00000~04450'
-} >"$new_table"
+table_with_zero_at_rank_10 "$old_table"
+table_after_tessa "$new_table"
 put_table() { cp "$old_table" "$1"; give "$1"; }
 mode_is() { [ "$(stat -c %a "$1")" = "$2" ] || fail "$1 has mode $(stat -c %a "$1"), not $2"; }
 
