@@ -1,3 +1,8 @@
+// A start from the menu entry: the player's data folder made the current
+// folder, the home folder's table copied into it, and the one message where
+// that cannot be. The folders themselves are platform/DataFolder's, the
+// reading and writing platform/FileStore's.
+
 #include "app/DataFolderStart.h"
 #include "highscores/HighScoreFile.h"
 #include "platform/DataFolder.h"
