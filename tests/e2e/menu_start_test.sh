@@ -54,20 +54,24 @@ give "$home" "$runtime" "$elsewhere"
 
 # as_player <folder> <XDG_DATA_HOME or -> <command...>: runs the command in
 # the folder as the player, with only what a desktop session hands its
-# programs in the environment.
+# programs in the environment, and the settings of a sanitized build's run.
 as_player() {
-  local folder=$1 data_home=$2; shift 2
+  local folder=$1 data_home=$2 name; shift 2
   local environment=(HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY"
                      XAUTHORITY="$runtime/Xauthority" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=xcb)
+  for name in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+    [ -z "${!name:-}" ] || environment+=("$name=${!name}")
+  done
   [ "$data_home" = - ] || environment+=(XDG_DATA_HOME="$data_home")
   (cd "$folder" && exec "${as_player[@]}" env -i "${environment[@]}" "$@")
 }
 
 # launch <folder> <XDG_DATA_HOME or -> <log>: the menu entry, through gio,
-# which returns once the game is started.
+# which returns once the game is started; the game writes to the same log.
 launch() {
-  as_player "$1" "$2" timeout 60 gio launch "$desktop" >"$scratch/$3.log" 2>&1 \
-    || fail "gio launch from $1: $(cat "$scratch/$3.log")"
+  game_log=$scratch/$3.log
+  as_player "$1" "$2" timeout 60 gio launch "$desktop" >"$game_log" 2>&1 \
+    || fail "gio launch from $1: $(cat "$game_log")"
 }
 
 # game_window: sets main and game_pid from the game's only window (the
@@ -84,11 +88,15 @@ runs_in() {  # <folder>: the game's process works in that folder
   [ "$cwd" = "$1" ] || fail "the game runs in $cwd, not in $1"
 }
 
+# end_game: Escape ends the game; it must have said nothing of a sanitizer's.
 end_game() {
   game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
   repeat_until 60 game_ended xdotool windowfocus --sync "$main" key Escape \
     || fail "the game did not end on Escape"
   game_pid=
+  if grep -qE '^==[0-9]+==(ERROR|WARNING): |runtime error: ' "$game_log"; then
+    fail "the game reports an error: $(cat "$game_log")"
+  fi
 }
 
 box_up() {
@@ -173,7 +181,8 @@ cmp "$data/HiScores.ini" "$old_table" || fail "the table was not copied over byt
 
 echo "== from a terminal in another folder: that folder's table"
 put_table "$elsewhere/HiScores.ini"
-as_player "$elsewhere" - timeout 300 "$program" >"$scratch/terminal.log" 2>&1 &
+game_log=$scratch/terminal.log
+as_player "$elsewhere" - timeout 300 "$program" >"$game_log" 2>&1 &
 until_ok 60 game_window || fail "no game window"
 runs_in "$elsewhere"
 play_to_score Tessa
