@@ -18,6 +18,8 @@ if [ "${1:-build}" = test ]; then
              python3  # the fake display servers of silent_display_test.sh
              util-linux  # prlimit, the memory bound of absurd_scale_test.sh
              )
+  # gio launch, which starts the installed menu entry as a desktop does.
+  packages+=(libglib2.0-bin)
 fi
 
 missing=()

@@ -71,20 +71,6 @@ std::string AdmitWhileSavingFails(const char* reason = nullptr)
     return AdmitWhileSavingFails(table, reason);
 }
 
-// The file's bytes, or "" when it cannot be read.
-std::string FileBytes(const char* path)
-{
-    std::string bytes;
-    if (FILE* file = std::fopen(path, "rb")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 // The names in the current folder other than the ones given: what a save
 // left behind.
 std::vector<std::string> LeftBehind(std::initializer_list<std::string> expected)
