@@ -26,6 +26,8 @@ void CGameApp::OnHelp()
             "Each white block eaten scores 10 points, makes the snake longer and the game "
             "faster. Running into a wall or into the snake's own body ends the game.\n\n"
             "The ten best scores are kept in \"HiScores.ini\" in the folder the game was "
-            "started from. File > Settings picks the snake's colours and the starting speed."),
+            "started from; started from the application menu, in the data folder "
+            "~/.local/share/coilrunner. File > Settings picks the snake's colours and the "
+            "starting speed."),
         platform::MB_ICONASTERISK);
 }

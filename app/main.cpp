@@ -1,3 +1,4 @@
+#include "app/DataFolderStart.h"
 #include "app/GameApp.h"
 #include "platform/Application.h"
 #include "res/Icon.h"
@@ -40,8 +41,9 @@ int Printed()
 // Reads the command line before anything needs a display. Gives the exit
 // status when the program is to end at once (help, version, a bad option),
 // nothing when the game is to start; sets toolkitPicksDisplay when an option
-// tells the toolkit where to show the window.
-std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDisplay)
+// tells the toolkit where to show the window, and inDataFolder when the game
+// is to run in the player's data folder.
+std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDisplay, bool& inDataFolder)
 {
     QCommandLineParser parser;
     // Qt's options are single words after one dash (-platform, -style).
@@ -49,14 +51,20 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDis
     parser.setApplicationDescription(QStringLiteral(
         "Quillware Coilrunner, an arcade snake game. Steer the snake with the buttons\n"
         "or the keys Q (up), A (down), N (left) and M (right) and eat the white blocks.\n"
-        "The ten best scores are kept in HiScores.ini in the current folder.\n"
+        "The ten best scores are kept in HiScores.ini in the current folder, or with\n"
+        "--data-folder, as the menu entry starts the game, in the player's data folder.\n"
         "See coilrunner(6)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
+    const QCommandLineOption dataFolder(
+        QStringLiteral("data-folder"),
+        QStringLiteral("Run in the player's data folder, ~/.local/share/coilrunner\n"
+                       "(or $XDG_DATA_HOME/coilrunner), made if missing."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(dataFolder);
     for (const ToolkitOption& option : kToolkitOptions) {
         QCommandLineOption toolkit(QString::fromLatin1(option.name));
         if (option.takesValue)
@@ -92,6 +100,7 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDis
         return Printed();
     }
     toolkitPicksDisplay = parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display"));
+    inDataFolder = parser.isSet(dataFolder);
     return std::nullopt;
 }
 
@@ -100,13 +109,15 @@ std::optional<int> ReadCommandLine(int argc, char* argv[], bool& toolkitPicksDis
 int main(int argc, char* argv[])
 {
     bool toolkitPicksDisplay = false;
-    if (const std::optional<int> status = ReadCommandLine(argc, argv, toolkitPicksDisplay))
+    bool inDataFolder = false;
+    if (const std::optional<int> status = ReadCommandLine(argc, argv, toolkitPicksDisplay, inDataFolder))
         return *status;
     // Where an option names the platform or the X display, the toolkit looks
     // there itself.
-    if (!toolkitPicksDisplay && !platform::HasDisplay()) {
-        std::fputs("coilrunner: no display could be reached; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
-                   stderr);
+    QByteArray why;
+    if (!toolkitPicksDisplay && !platform::HasDisplay(why)) {
+        std::fprintf(stderr, "coilrunner: %s; Quillware Coilrunner needs a desktop session (X11 or Wayland).\n",
+                     why.constData());
         return 1;
     }
     // Before the application object: Qt reads its scale factors as it starts.
@@ -120,6 +131,8 @@ int main(int argc, char* argv[])
     // StartupWMClass. cmake/Install.cmake defines COILRUNNER_APP_ID.
     QApplication::setDesktopFileName(QStringLiteral(COILRUNNER_APP_ID));
     platform::InitApplication(app, QStringLiteral("Quillware Coilrunner"), res::MainIcon());
+    if (inDataFolder)
+        StartInDataFolder();
 
     CGameApp theApp;
     theApp.InitInstance();

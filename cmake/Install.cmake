@@ -17,6 +17,24 @@ include(GNUInstallDirs)
 set(COILRUNNER_APP_ID net.quillware.Coilrunner)
 target_compile_definitions(coilrunner PRIVATE COILRUNNER_APP_ID="${COILRUNNER_APP_ID}")
 
+# The maker's web address, set once for the whole build: "Go to Quillware
+# website" opens it (res/Strings.cpp), and it is the metainfo's homepage and
+# the package's Homepage field. An http or https address of the characters
+# an address may hold unescaped, so that it goes as it is into a C string, a
+# control field and (with & escaped) XML. The program takes it from a header
+# written here rather than from a compiler definition, which CMake drops
+# where the value holds a # (an address's fragment).
+set(COILRUNNER_HOMEPAGE "https://www.example.com/" CACHE STRING
+    "The web address of the maker's site, which the game's Help menu opens")
+if(NOT COILRUNNER_HOMEPAGE MATCHES "^https?://[-A-Za-z0-9._~:/?#@!$&'()*+,;=%]+$")
+  message(FATAL_ERROR "COILRUNNER_HOMEPAGE must be an http:// or https:// address without "
+                      "spaces, quotes, backslashes, < or > (write them with %): ${COILRUNNER_HOMEPAGE}")
+endif()
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/res/Homepage.h @ONLY
+     CONTENT "// Written by cmake/Install.cmake from the build setting COILRUNNER_HOMEPAGE.\n#define COILRUNNER_HOMEPAGE \"@COILRUNNER_HOMEPAGE@\"\n")
+target_include_directories(coilcore PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated)
+string(REPLACE "&" "&amp;" COILRUNNER_HOMEPAGE_XML "${COILRUNNER_HOMEPAGE}")
+
 # Icons: written at build time from the art in res/Icon.cpp.
 add_executable(coilrunner_icons packaging/IconTool.cpp)
 target_link_libraries(coilrunner_icons PRIVATE coilcore)
@@ -102,7 +120,7 @@ block scores, lengthens the snake and makes the game faster. The ten best
 results are kept with the players' names.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.example.com/)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${COILRUNNER_HOMEPAGE}")
 set(CPACK_STRIP_FILES ON)
 # The libraries the program links, with their versions, come from
 # dpkg-shlibdeps (package dpkg-dev). What Qt and the program load at run time
@@ -125,6 +143,21 @@ if(COILRUNNER_TESTS)
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/install_test.sh
                    ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
   set_tests_properties(Desktop.InstalledFilesValidate PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+
+  # The installed menu entry started through gio launch by a player who is
+  # not root: the game runs in the player's data folder, with the table the
+  # home folder held copied over, wherever the launcher was.
+  add_test(NAME Desktop.MenuEntryRunsInTheDataFolder
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/menu_start_test.sh
+                   ${CMAKE_BINARY_DIR} ${COILRUNNER_APP_ID})
+  set_tests_properties(Desktop.MenuEntryRunsInTheDataFolder PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # The web address comes from COILRUNNER_HOMEPAGE alone: a build configured
+  # with another one has it in the program, the metainfo and the package.
+  add_test(NAME Build.HomepageFromOneSetting
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/homepage_test.sh
+                   ${CMAKE_COMMAND} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(Build.HomepageFromOneSetting PROPERTIES TIMEOUT 300)
 
   # The Debian package, built by cpack, passes lintian with no error and no
   # warning and installs the game in /usr/games. The sanitized build skips it.
@@ -154,6 +187,23 @@ if(COILRUNNER_TESTS)
   add_test(NAME Desktop.RepeatedStartsOnResettingX
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/restart_test.sh $<TARGET_FILE:coilrunner>)
   set_tests_properties(Desktop.RepeatedStartsOnResettingX PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # Displays that take the connection and never answer, or answer with no
+  # protocol: one line and status 1 within a few seconds, or X where a
+  # compositor does not answer and an X server does.
+  add_test(NAME Desktop.DisplaysThatDoNotAnswer
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/silent_display_test.sh $<TARGET_FILE:coilrunner>)
+  set_tests_properties(Desktop.DisplaysThatDoNotAnswer PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+
+  # Scale factors that are no number, or too large for any screen, and the
+  # memory under Xft.dpi 100000 beside a bare Qt dialog's (a benchmark
+  # target, built where Google Benchmark is installed).
+  if(TARGET coilrunner_bare_dialog)
+    add_test(NAME Desktop.AbsurdScaleFactors
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/absurd_scale_test.sh $<TARGET_FILE:coilrunner>
+                     $<TARGET_FILE:coilrunner_bare_dialog> $<BOOL:${COILRUNNER_SANITIZE}>)
+    set_tests_properties(Desktop.AbsurdScaleFactors PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+  endif()
 
   # Started with a startup id, as a launcher honouring StartupNotify starts
   # it, the game ends the launcher's notification when its window shows.

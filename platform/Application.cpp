@@ -1,24 +1,30 @@
 // What every window of the application shares, set up at the start: whole
-// scale factors (before Qt starts), the dialog font, which a theme's font
-// does not replace, and the application's name and icon; and the check that a
-// display can be reached at all. It knows nothing of dialogs or of the game.
+// scale factors (before Qt starts) and their fit to the screens (before the
+// main window shows), the dialog font, which a theme's font does not
+// replace, and the application's name and icon; and the check that a
+// display answers, which tells Qt the window system to use. It knows
+// nothing of dialogs or of the game.
 
 #include "platform/Application.h"
+#include "platform/internal/DisplayCheck.h"
 
 #include <QApplication>
 #include <QByteArrayList>
 #include <QFont>
 #include <QFontDatabase>
 #include <QEvent>
+#include <QScreen>
 #include <QWidget>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/private/qhighdpiscaling_p.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
-#include <thread>
+#include <qpa/qplatformscreen.h>
+#include <utility>
 #include <vector>
-#include <wayland-client.h>
-#include <xcb/xcb.h>
 
 namespace platform {
 
@@ -28,29 +34,41 @@ QString g_displayName;
 
 // --- whole scale factors ------------------------------------------------
 
-// The variables changed for Qt's start, with the values they had before.
+// No screen is wider than X11's coordinates reach (32767 pixels), so no
+// larger factor could show a window on one. The limit keeps numbers such as
+// 1e308 out of Qt's arithmetic; FitScaleFactors brings a factor down to
+// what the screens hold once Qt knows them.
+constexpr double kMostScaleFactor = 32767;
+
+// The variables changed for Qt's start (the scale factors and the platform
+// to use), with the values they had before.
 struct SavedVariable {
     const char* name;
     bool wasSet;
     QByteArray value;
 };
-std::vector<SavedVariable> g_savedScaling;
+std::vector<SavedVariable> g_savedForStart;
 
+// Sets the variable `name` for Qt's start to `value`, or takes it out of
+// the environment where `value` is empty.
 void SetForStart(const char* name, const QByteArray& value)
 {
-    g_savedScaling.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
-    qputenv(name, value);
+    g_savedForStart.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    if (value.isEmpty())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
 }
 
-void RestoreScalingEnvironment()
+void RestoreStartEnvironment()
 {
-    for (const SavedVariable& saved : g_savedScaling) {
+    for (const SavedVariable& saved : g_savedForStart) {
         if (saved.wasSet)
             qputenv(saved.name, saved.value);
         else
             qunsetenv(saved.name);
     }
-    g_savedScaling.clear();
+    g_savedForStart.clear();
 }
 
 // A theme sets a font of its own for the application, a moment after the
@@ -105,59 +123,7 @@ QFont MakeDialogFont()
     return font;
 }
 
-// --- the X server -------------------------------------------------------
-
-// The check's connection to the X server, open until Qt holds its own.
-xcb_connection_t* g_heldConnection = nullptr;
-
-void ReleaseHeldConnection()
-{
-    if (g_heldConnection)
-        xcb_disconnect(g_heldConnection);
-    g_heldConnection = nullptr;
-}
-
-// An X server started without -noreset starts over each time its last client
-// leaves, and turns away whoever connects meanwhile; it takes well under a
-// second. A display that still refuses after this long is gone.
-constexpr std::chrono::seconds kResetBound{3};
-constexpr std::chrono::milliseconds kRetryPause{50};
-
-bool XServerAnswers()
-{
-    if (g_heldConnection)
-        return true;
-    const auto deadline = std::chrono::steady_clock::now() + kResetBound;
-    for (;;) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection) == 0) {
-            g_heldConnection = connection;
-            return true;
-        }
-        xcb_disconnect(connection);
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(kRetryPause);
-    }
-}
-
-// --- the Wayland compositor ---------------------------------------------
-
-// Connects as Qt's Wayland plugin does (WAYLAND_DISPLAY, else "wayland-0",
-// in XDG_RUNTIME_DIR) and lets go at once: a compositor does not start over.
-bool CompositorAnswers()
-{
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
-        return true;   // a connection handed down by the session: Qt's to use
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    if (!(name && *name == '/') && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return false;  // the client library would fail too, and say so
-    wl_display* display = wl_display_connect(nullptr);
-    if (!display)
-        return false;
-    wl_display_disconnect(display);
-    return true;
-}
+// --- the display check --------------------------------------------------
 
 // The window systems Qt tries, in its order: QT_QPA_PLATFORM, else the X
 // server alone in an X11 session, else Wayland and then X.
@@ -169,38 +135,52 @@ QByteArrayList PlatformsToTry()
     return platforms.split(';');
 }
 
+// How the player is told of a window system that did not answer.
+QByteArray Unanswered(const QByteArray& platform)
+{
+    QByteArray display = qgetenv(platform == "xcb" ? "DISPLAY" : "WAYLAND_DISPLAY");
+    if (display.isEmpty() && platform != "xcb")
+        display = "wayland-0";
+    const double seconds = static_cast<double>(DisplayPatience().count()) / 1000.0;
+    return (platform == "xcb" ? "the X server \"" : "the Wayland compositor \"") + display
+        + "\" did not answer within " + QByteArray::number(seconds) + " seconds";
+}
+
 } // namespace
 
 QByteArray WholeScaleFactor(const QByteArray& factor)
 {
     bool ok = false;
     const double value = factor.toDouble(&ok);
-    // Qt passes over what is not a positive number.
+    // Qt would take 0, infinity or a negative number as it stands: no
+    // window, or one of 65376 pixels a side.
     if (!ok || !std::isfinite(value) || value <= 0)
-        return factor;
-    return QByteArray::number(std::max(1.0, std::floor(value + 0.5)), 'f', 0);
+        return {};
+    return QByteArray::number(std::clamp(std::floor(value + 0.5), 1.0, kMostScaleFactor), 'f', 0);
 }
 
 QByteArray WholeScreenScaleFactors(const QByteArray& factors)
 {
     // Factors in screen order ("1.5;2") or by screen name ("HDMI-1=1.5").
-    QByteArrayList entries = factors.split(';');
-    for (QByteArray& entry : entries) {
+    QByteArrayList kept;
+    for (const QByteArray& entry : factors.split(';')) {
         const qsizetype equals = entry.lastIndexOf('=');
-        entry = equals < 0 ? WholeScaleFactor(entry)
-                           : entry.left(equals + 1) + WholeScaleFactor(entry.mid(equals + 1));
+        const QByteArray whole = WholeScaleFactor(equals < 0 ? entry : entry.mid(equals + 1));
+        if (!whole.isEmpty())
+            kept << (equals < 0 ? whole : entry.left(equals + 1) + whole);
     }
-    return entries.join(';');
+    return kept.join(';');
 }
 
 void UseWholeScaleFactors()
 {
-    if (!g_savedScaling.empty())
+    static bool done = false;
+    if (std::exchange(done, true))
         return;
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     // A policy in the environment would win over the program's.
     SetForStart("QT_SCALE_FACTOR_ROUNDING_POLICY", "Round");
-    // Qt takes these two as they stand.
+    // Qt takes these two as they stand; what is no factor goes.
     if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
         SetForStart("QT_SCALE_FACTOR", WholeScaleFactor(qgetenv("QT_SCALE_FACTOR")));
     if (qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS"))
@@ -210,11 +190,53 @@ void UseWholeScaleFactors()
     QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
 }
 
+void FitScaleFactors(QSize window)
+{
+    if (window.isEmpty())
+        return;
+    struct Fit {
+        QScreen* screen;
+        qreal factor;   // the factor it has now
+        qreal fits;     // the largest whole factor at which the window fits it
+    };
+    std::vector<Fit> fits;
+    const Fit* tooLarge = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        // The platform's own pixels, which Qt's factor enlarges into.
+        const QSize pixels = screen->handle() ? screen->handle()->geometry().size() : QSize();
+        const double across = static_cast<double>(pixels.width()) / window.width();
+        const double down = static_cast<double>(pixels.height()) / window.height();
+        fits.push_back({screen, QHighDpiScaling::factor(screen), std::max(1.0, std::floor(std::min(across, down)))});
+    }
+    for (const Fit& fit : fits)
+        if (fit.factor > fit.fits) {
+            tooLarge = &fit;
+            break;
+        }
+    if (!tooLarge)
+        return;
+    // Qt multiplies a factor for all screens with one for each; the screens'
+    // own factors, set now, take the place of both.
+    QHighDpiScaling::setGlobalFactor(1);
+    for (const Fit& fit : fits)
+        QHighDpiScaling::setScreenFactor(fit.screen, std::min(fit.factor, fit.fits));
+    // The application's ratio, the largest of the screens', which pictures
+    // made for no window in particular (icons) are made at, is kept from
+    // the start.
+    QGuiApplicationPrivate::resetCachedDevicePixelRatio();
+    std::fprintf(stderr, "%s: at the scale factor %g the window (%d x %d pixels) would not fit on the screen "
+                         "(%d x %d); it is shown at %g.\n",
+                 qPrintable(QCoreApplication::applicationName()), tooLarge->factor,
+                 qRound(window.width() * tooLarge->factor), qRound(window.height() * tooLarge->factor),
+                 tooLarge->screen->handle()->geometry().width(), tooLarge->screen->handle()->geometry().height(),
+                 tooLarge->fits);
+}
+
 void InitApplication(QApplication& app, const QString& displayName, const QIcon& icon)
 {
-    // Qt is connected now, and has read its scale factors.
-    ReleaseHeldConnection();
-    RestoreScalingEnvironment();
+    // Qt is connected now, and has read its scale factors and its platform.
+    ReleaseXServerConnection();
+    RestoreStartEnvironment();
 
     g_displayName = displayName;
     QApplication::setWindowIcon(icon);
@@ -237,21 +259,31 @@ void UseDialogFont(QWidget* window)
 
 QString AppDisplayName() { return g_displayName; }
 
-bool HasDisplay()
+bool HasDisplay(QByteArray& why)
 {
-    for (const QByteArray& entry : PlatformsToTry()) {
+    const QByteArrayList platforms = PlatformsToTry();
+    QByteArrayList unanswered;
+    for (qsizetype i = 0; i < platforms.size(); ++i) {
         // Options follow the name after a colon (xcb:foo=1).
-        const QByteArray name = entry.split(':').constFirst().trimmed();
-        if (name.startsWith("wayland")) {
-            if (CompositorAnswers())
-                return true;
-        } else if (name == "xcb") {
-            if (!qEnvironmentVariableIsEmpty("DISPLAY") && XServerAnswers())
-                return true;
-        } else if (!name.isEmpty()) {
-            return true;   // offscreen, a framebuffer...: Qt's own start decides
+        const QByteArray name = platforms[i].split(':').constFirst().trimmed();
+        DisplayAnswer answer = DisplayAnswer::NotReached;
+        if (name.startsWith("wayland"))
+            answer = AskCompositor(DisplayPatience());
+        else if (name == "xcb" && !qEnvironmentVariableIsEmpty("DISPLAY"))
+            answer = AskXServer(DisplayPatience());
+        else if (!name.isEmpty() && name != "xcb")
+            answer = DisplayAnswer::Answered;   // offscreen, a framebuffer...: Qt's own start decides
+        if (answer == DisplayAnswer::Answered) {
+            // Qt would try those before it once more, and wait for them
+            // without a bound: it is told to start with this one.
+            if (i > 0)
+                SetForStart("QT_QPA_PLATFORM", platforms.mid(i).join(';'));
+            return true;
         }
+        if (answer == DisplayAnswer::Silent)
+            unanswered << Unanswered(name.startsWith("wayland") ? "wayland" : "xcb");
     }
+    why = unanswered.isEmpty() ? QByteArray("no display could be reached") : unanswered.join(", and ");
     return false;
 }
 

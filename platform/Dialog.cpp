@@ -106,7 +106,11 @@ bool Dialog::Create(QWidget* parent)
         }
         m_client = new QWidget(window);
         m_client->setGeometry(QRect(QPoint(0, top + menuHeight), clientSize));
-        window->setFixedSize(clientSize.width(), top + menuHeight + clientSize.height());
+        const QSize windowSize(clientSize.width(), top + menuHeight + clientSize.height());
+        // Before the main window first shows, the scale is made to fit it.
+        if (this == g_mainDialog)
+            FitScaleFactors(windowSize);
+        window->setFixedSize(windowSize);
     }
 
     m_controls = BuildControls(m_template, m_client, keyFilter, [this](int id) { OnCommand(id); });

@@ -130,6 +130,9 @@ struct Place {
     bool exists = false;
     struct stat info {};
     int links = 0;   // links followed to get here
+    // The folder is open for reading, as a lock and a sync need it, rather
+    // than only passed through (see OpenFolderItself).
+    bool folderOpen = false;
 };
 
 // Why a walk along a path stopped short: a system error, or our words.
@@ -247,6 +250,7 @@ bool OpenFolderItself(Place& place)
     if (folder.Get() < 0)
         return false;
     place.folder = std::move(folder);
+    place.folderOpen = true;
     return true;
 }
 
@@ -470,8 +474,10 @@ FileResult ReplaceThroughTemporaryFile(const Place& target, std::string_view byt
     if (Step(FileStep::Replace, [&] { return ::renameat(folder, temp.c_str(), folder, target.name.c_str()); }) != 0)
         return fail(errno);
     // The new table stands; a folder that cannot be synced may still lose
-    // it to a crash, and the player is told so.
-    if (!Synced(Step(FileStep::SyncFolder, [&] { return ::fsync(folder); }))) {
+    // it to a crash, and the player is told so. One that could not be opened
+    // cannot be synced at all: a crash may then bring back the old table,
+    // whole, as it may on a file system that offers no sync.
+    if (target.folderOpen && !Synced(Step(FileStep::SyncFolder, [&] { return ::fsync(folder); }))) {
         FileResult result = Failure(errno);
         result.written = true;
         return result;
@@ -548,7 +554,8 @@ constexpr const char* kDanglingLink = "it is a link to a file that does not exis
 
 // Walks to the file a save may replace, or to the free name where it may
 // make one, and takes the folder's exclusive lock (`locked`: whether one is
-// held). The lock is held for as long as `place.folder` stays open.
+// held; never in a folder this user may not list). The lock is held for as
+// long as `place.folder` stays open.
 FileResult TakeForWriting(const char* path, Place& place, bool& locked)
 {
     Stop stop;
@@ -566,8 +573,15 @@ FileResult TakeForWriting(const char* path, Place& place, bool& locked)
     };
     if (FileResult fit = refusal(); !fit.ok)
         return fit;
-    if (!OpenFolderItself(place))
-        return Failure(errno);
+    if (!OpenFolderItself(place)) {
+        // A folder this user may write and pass through but not list cannot
+        // be opened, so they cannot lock it: the save goes on without the
+        // lock, as the load does. Its rename still puts the whole new table
+        // in place at once.
+        if (errno != EACCES)
+            return Failure(errno);
+        return {true, {}};
+    }
     QString reason;
     if (!TakeLock(place.folder.Get(), LOCK_EX, locked, reason))
         return {false, reason};
@@ -599,7 +613,9 @@ FileResult Write(const char* name, const std::function<Update(const Place& targe
 
     int createError = 0;
     FileResult result = ReplaceThroughTemporaryFile(target, update.bytes, createError);
-    if (!result.ok && target.exists && (createError == EACCES || createError == EPERM))
+    // A rewrite in place would be seen half done by a load that takes no
+    // lock, as loads in a folder that cannot be opened do: none is made there.
+    if (!result.ok && target.exists && target.folderOpen && (createError == EACCES || createError == EPERM))
         return RewriteInPlace(target, update.bytes, createError);
     return result;
 }

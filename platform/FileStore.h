@@ -10,7 +10,10 @@
 // replace puts a new file under the name, and a lock on the old one would no
 // longer guard it; and rather than a lock file beside it because a folder
 // that takes no new file (where the file is rewritten in place) could hold
-// none. A file system that offers no locks is read and written without.
+// none. A file system that offers no locks is read and written without, and
+// so is a folder this user may write and enter but not list (mode 0300),
+// which they cannot open to lock: there a save only replaces the file
+// through its temporary file, never rewrites it in place.
 
 #include <QString>
 

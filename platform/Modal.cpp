@@ -45,6 +45,9 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text,
     std::unique_ptr<QMessageBox> box = std::make_unique<AnnouncedModal<QMessageBox>>(
         IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
     UseDialogFont(box.get());
+    // Every text is plain: one that holds a path or a name could otherwise
+    // be taken for markup.
+    box->setTextFormat(Qt::PlainText);
     // The box as without a theme: a theme names its buttons ("&OK" from
     // the GTK theme) and may draw its icons larger than 32 x 32.
     box->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));

@@ -1,12 +1,16 @@
 #include "res/Icon.h"
 
 #include <QColor>
+#include <QGuiApplication>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <list>
 #include <map>
 #include <mutex>
 
@@ -121,42 +125,98 @@ QImage Resampled(int size)
     return image;
 }
 
-// Pictures already made, by size: each is made once, when first asked for.
-const QImage& CachedIconImage(int size)
+// The largest picture worth making: as many device pixels as the largest
+// screen has across or down (rounded down to a whole multiple of the art),
+// since no screen shows more of it. A setting that scales the windows far
+// beyond every screen (a resolution of 100000 DPI) would otherwise have
+// pictures made tens of thousands of pixels wide. Without screens to ask,
+// a side no desktop's icon comes near.
+int LargestShownSide()
 {
-    static std::mutex mutex;
-    static std::map<int, QImage> made;
-    std::lock_guard lock(mutex);
-    auto it = made.find(size);
-    if (it == made.end())
-        it = made.emplace(size, IconImage(size)).first;
-    return it->second;
+    constexpr int kWithoutScreens = 1024;
+    qint64 side = 0;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QSize size = screen->geometry().size();
+            const double ratio = screen->devicePixelRatio();
+            side = std::max({side, std::llround(size.width() * ratio), std::llround(size.height() * ratio)});
+        }
+    if (side <= 0)
+        side = kWithoutScreens;
+    side = std::min<qint64>(side, 1 << 15);
+    return static_cast<int>(std::max<qint64>(kArtSize, side - side % kArtSize));
+}
+
+// Pictures already made, the most recently asked for first: a few sizes
+// only, and few bytes, since every size Qt asks for would otherwise be kept
+// for good (each scale, each control). A picture larger than all of it
+// together is made each time it is asked for and not kept.
+constexpr std::size_t kMostKeptSizes = 8;
+constexpr qsizetype kMostKeptBytes = 8 << 20;
+
+std::mutex g_keptMutex;
+std::list<QImage> g_kept;
+
+qsizetype BytesOf(const std::list<QImage>& images)
+{
+    qsizetype bytes = 0;
+    for (const QImage& image : images)
+        bytes += image.sizeInBytes();
+    return bytes;
+}
+
+QImage CachedIconImage(int size)
+{
+    {
+        std::lock_guard lock(g_keptMutex);
+        const auto it = std::find_if(g_kept.begin(), g_kept.end(),
+                                     [size](const QImage& image) { return image.width() == size; });
+        if (it != g_kept.end()) {
+            g_kept.splice(g_kept.begin(), g_kept, it);
+            return g_kept.front();
+        }
+    }
+    // Made outside the lock: another thread asking for another size need
+    // not wait for it.
+    QImage image = IconImage(size);
+    if (image.isNull() || image.sizeInBytes() > kMostKeptBytes)
+        return image;
+    std::lock_guard lock(g_keptMutex);
+    if (std::none_of(g_kept.begin(), g_kept.end(), [size](const QImage& kept) { return kept.width() == size; }))
+        g_kept.push_front(image);
+    while (g_kept.size() > kMostKeptSizes || BytesOf(g_kept) > kMostKeptBytes)
+        g_kept.pop_back();
+    return image;
 }
 
 // The application icon at any size, from the 32 x 32 art: a whole-factor
 // enlargement at 32, 64, 96..., the area-weighted resampling elsewhere.
 class ArtIconEngine final : public QIconEngine {
 public:
+    // Painted at the device pixels the rectangle covers, up to the largest
+    // picture worth making, which the painter then enlarges.
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
     {
         const int side = std::min(rect.width(), rect.height());
         const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const int pixels = qRound(side * ratio);
-        if (pixels <= 0)
+        const double pixels = std::min<double>(side * ratio, LargestShownSide());
+        if (!(pixels >= 0.5))
             return;
         const QRect target(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
-        painter->drawImage(target, CachedIconImage(pixels));
+        painter->drawImage(target, CachedIconImage(static_cast<int>(std::lround(pixels))));
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    // As large as asked, up to the largest picture worth making: a pixmap
+    // may come smaller than asked, never larger.
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
     {
-        const int side = std::min(size.width(), size.height());
+        const int side = actualSize(size, mode, state).width();
         return side > 0 ? QPixmap::fromImage(CachedIconImage(side)) : QPixmap();
     }
 
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
     {
-        const int side = std::max(0, std::min(size.width(), size.height()));
+        const int side = std::clamp(std::min(size.width(), size.height()), 0, LargestShownSide());
         return QSize(side, side);
     }
 
@@ -216,6 +276,12 @@ QByteArray IconSvg()
 QIcon MainIcon()
 {
     return QIcon(new ArtIconEngine);
+}
+
+qsizetype KeptIconBytes()
+{
+    std::lock_guard lock(g_keptMutex);
+    return BytesOf(g_kept);
 }
 
 } // namespace res

@@ -16,8 +16,11 @@ QImage MainIconImage(int scale = 1);
 QImage IconImage(int size);
 // The same picture as a scalable SVG drawing.
 QByteArray IconSvg();
-// The application icon: the picture at whatever size is asked for, each
-// size made once, when it is first asked for.
+// The application icon: the picture at whatever size is asked for, up to
+// as many device pixels as the largest screen has across; the last few
+// sizes made are kept.
 QIcon MainIcon();
+// The bytes the kept pictures of MainIcon take (for tests).
+qsizetype KeptIconBytes();
 
 } // namespace res

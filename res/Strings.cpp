@@ -1,7 +1,10 @@
 #include "res/Strings.h"
+#include "res/Homepage.h"
 #include "res/resource.h"
 
 namespace res {
+
+const char* const kWebsite = COILRUNNER_HOMEPAGE;
 
 const char* LoadString(int id)
 {

@@ -16,7 +16,12 @@ if [ "${1:-build}" = test ]; then
              locales libc-l10n
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
              dbus-daemon dbus-bin at-spi2-core python3-pyatspi
-             qt6ct qt6-gtk-platformtheme)
+             qt6ct qt6-gtk-platformtheme
+             python3  # the fake display servers of silent_display_test.sh
+             util-linux  # prlimit, the memory bound of absurd_scale_test.sh
+             )
+  # gio launch, which starts the installed menu entry as a desktop does.
+  packages+=(libglib2.0-bin)
   # GNOME's compositor headless, its screen cast through PipeWire (the remote tool's library)
   packages+=(mutter pipewire wireplumber libpipewire-0.3-dev)
 fi

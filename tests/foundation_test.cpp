@@ -13,13 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QFile>
-#include <QTemporaryDir>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace testing_support;
@@ -221,68 +215,4 @@ TEST_F(MainWindowTest, SoundKindsReachTheDesktopOnlyWhenSoundIsOn)
     dlg.m_bSound = 0;
     dlg.PlaySoundKind(2);
     EXPECT_TRUE(sound.beeps.empty());
-}
-
-TEST(ApplicationStart, NeedsADisplayThatAnswers)
-{
-    // The program stops with its own message instead of Qt's abort when no
-    // window system can be reached where Qt will look for one.
-    const char* const names[] = {"QT_QPA_PLATFORM", "XDG_SESSION_TYPE", "DISPLAY", "WAYLAND_DISPLAY",
-                                 "WAYLAND_SOCKET", "XDG_RUNTIME_DIR"};
-    std::vector<QByteArray> saved;
-    for (const char* name : names)
-        saved.push_back(qgetenv(name));
-
-    // A compositor's socket: the client library only needs it to accept.
-    QTemporaryDir runtime;
-    ASSERT_TRUE(runtime.isValid());
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(runtime.filePath(QStringLiteral("wayland-test")));
-    ASSERT_LT(static_cast<std::size_t>(path.size()), sizeof address.sun_path);
-    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
-
-    const struct {
-        const char* what;
-        std::vector<std::pair<const char*, const char*>> env;
-        bool expected;
-    } cases[] = {
-        {"no display at all", {}, false},
-        {"an X display nobody serves", {{"DISPLAY", ":4711"}}, false},
-        {"a stale Wayland name, no X display", {{"WAYLAND_DISPLAY", "wayland-gone"}}, false},
-        {"a stale Wayland name and a dead X display", {{"WAYLAND_DISPLAY", "wayland-gone"}, {"DISPLAY", ":4711"}}, false},
-        {"a Wayland name without a runtime folder", {{"WAYLAND_DISPLAY", "wayland-test"}, {"XDG_RUNTIME_DIR", nullptr}}, false},
-        {"a compositor that answers", {{"WAYLAND_DISPLAY", "wayland-test"}}, true},
-        {"a compositor that answers, by path", {{"WAYLAND_DISPLAY", path.constData()}, {"XDG_RUNTIME_DIR", nullptr}}, true},
-        {"a connection handed down", {{"WAYLAND_SOCKET", "3"}}, true},
-        {"an X11 session does not look at Wayland", {{"XDG_SESSION_TYPE", "x11"}, {"WAYLAND_DISPLAY", "wayland-test"}}, false},
-        {"Wayland chosen by QT_QPA_PLATFORM, stale", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "wayland-gone"}}, false},
-        {"Wayland chosen by QT_QPA_PLATFORM", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "wayland-test"}}, true},
-        {"X chosen by QT_QPA_PLATFORM, dead", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", "wayland-test"}}, false},
-        {"a platform without a display server", {{"QT_QPA_PLATFORM", "offscreen"}}, true},
-    };
-    for (const auto& c : cases) {
-        for (const char* name : names)
-            qunsetenv(name);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        for (const auto& [name, value] : c.env) {
-            if (value)
-                qputenv(name, value);
-            else
-                qunsetenv(name);
-        }
-        EXPECT_EQ(platform::HasDisplay(), c.expected) << c.what;
-    }
-
-    close(listener);
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        if (saved[i].isNull())
-            qunsetenv(names[i]);
-        else
-            qputenv(names[i], saved[i]);
-    }
 }

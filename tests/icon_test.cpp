@@ -9,7 +9,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -98,4 +101,46 @@ TEST(Icon, OtherSizesAreTheSamePictureResampled)
     }
     EXPECT_TRUE(res::IconImage(0).isNull());
     EXPECT_TRUE(res::MainIcon().pixmap(QSize(0, 0), 1.0).isNull());
+}
+
+// A setting that scales the windows far beyond every screen has Qt ask for
+// icons tens of thousands of pixels wide, at ever other sizes: none is made
+// larger than the largest screen shows, still the art in whole blocks, and
+// of all the sizes made only a few megabytes' worth are kept.
+TEST(Icon, SizesAreBoundedByTheScreensAndFewAreKept)
+{
+    int largest = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QSize size = screen->geometry().size() * screen->devicePixelRatio();
+        largest = std::max({largest, size.width(), size.height()});
+    }
+    ASSERT_GT(largest, 32);
+    const QIcon icon = res::MainIcon();
+    for (const int asked : {largest + 1, 100000, 1 << 30}) {
+        SCOPED_TRACE(asked);
+        const QPixmap huge = icon.pixmap(QSize(asked, asked), 1.0);
+        ASSERT_FALSE(huge.isNull());
+        EXPECT_LE(huge.width(), largest);
+        EXPECT_GT(huge.width(), largest - 32);
+        EXPECT_EQ(huge.width() % 32, 0) << "not a whole enlargement of the art";
+        EXPECT_EQ(huge.height(), huge.width());
+        EXPECT_EQ(icon.actualSize(QSize(asked, asked)), huge.size());
+    }
+    // Painted 64 px wide on a surface of the device pixel ratio 1000: made
+    // at most as large as a screen shows, and enlarged. The surface holds
+    // the 64 device pixels from 35,000 on, inside the art's pixel (17, 17),
+    // which is green.
+    QImage surface(64, 64, QImage::Format_ARGB32);
+    surface.setDevicePixelRatio(1000);
+    surface.fill(Qt::transparent);
+    {
+        QPainter painter(&surface);
+        icon.paint(&painter, QRect(-35, -35, 64, 64));
+    }
+    EXPECT_EQ(surface.pixel(0, 0), qRgb(0, 0x80, 0)) << "not painted as the art";
+    EXPECT_EQ(surface.pixel(63, 63), qRgb(0, 0x80, 0)) << "not painted as the art";
+
+    for (int size = 16; size <= 600; ++size)
+        EXPECT_EQ(icon.pixmap(QSize(size, size), 1.0).width(), std::min(size, largest));
+    EXPECT_LE(res::KeptIconBytes(), 8 << 20) << "the sizes made are kept";
 }

@@ -71,20 +71,6 @@ std::string AdmitWhileSavingFails(const char* reason = nullptr)
     return AdmitWhileSavingFails(table, reason);
 }
 
-// The file's bytes, or "" when it cannot be read.
-std::string FileBytes(const char* path)
-{
-    std::string bytes;
-    if (FILE* file = std::fopen(path, "rb")) {
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
 // The names in the current folder other than the ones given: what a save
 // left behind.
 std::vector<std::string> LeftBehind(std::initializer_list<std::string> expected)
@@ -797,6 +783,66 @@ TEST(UnreadableTable, ReadErrorAtTheStartThatClearsLater)
         EXPECT_EQ(folder.Read(), WithAdaOnTop(real));
         // The list shows the table that was written.
         EXPECT_EQ(highscores::FormatHighScores(table.m_names, table.m_scores), folder.Read());
+    }
+}
+
+// A folder the player may write and enter but not list (mode 0300): it
+// cannot be opened, so it cannot be locked by them, yet it takes a new file
+// and a rename. The load reads the table there and every admitted score is
+// saved, into the table that stands or as the first one; the save leaves no
+// other file behind. Root may list any folder, so a root child gives the
+// folder to nobody and gives up root first.
+TEST(UnlistedFolder, SavesInAFolderThatCannotBeListed)
+{
+    const bool asRoot = reliability::RunningAsRoot();
+    for (const bool tableAtStart : {true, false}) {
+        SCOPED_TRACE(tableAtStart ? "a table there" : "no table yet");
+        ScratchFolder folder;
+        const std::string old = OldTable();
+        if (tableAtStart)
+            folder.Write(old);
+        const QByteArray path = folder.Path().toLocal8Bit();
+        if (asRoot) {
+            ASSERT_EQ(chown(path.constData(), reliability::kNobody, reliability::kNobody), 0);
+            if (tableAtStart) {
+                ASSERT_EQ(chown("HiScores.ini", reliability::kNobody, reliability::kNobody), 0);
+            }
+        }
+        ASSERT_EQ(chmod(path.constData(), 0300), 0);
+        EXPECT_CHILD_PASSES([&]() -> std::string {
+            if (asRoot && !reliability::DropRoot())
+                return reliability::CannotRunHere("running as root, and the child process cannot give up root");
+            if (const int listing = open(".", O_RDONLY | O_DIRECTORY); listing >= 0) {
+                close(listing);
+                return "the folder can be listed after all";
+            }
+            CHighScoreDlg table;
+            ScriptedModal modal;
+            modal.onDialog = EnterName(QStringLiteral("Ada"));
+            table.LoadHighScores();
+            if (!modal.messages.empty())
+                return "the load said: " + modal.messages[0].toStdString();
+            // Names are kept padded to their full width.
+            if (tableAtStart && (table.m_names[0].rfind("Old Timer", 0) != 0 || table.m_scores[0] != 900))
+                return "the load did not read the table there";
+            table.InsertScore(5000);
+            if (!modal.messages.empty())
+                return "the save said: " + modal.messages[0].toStdString();
+            if (FileBytes("HiScores.ini") != highscores::FormatHighScores(table.m_names, table.m_scores)
+                || table.m_names[0] != "Ada")
+                return "the file does not hold the new table";
+            // A second score, into the file the first save made.
+            modal.onDialog = EnterName(QStringLiteral("Bo"));
+            table.InsertScore(6000);
+            if (!modal.messages.empty())
+                return "the second save said: " + modal.messages[0].toStdString();
+            if (FileBytes("HiScores.ini") != highscores::FormatHighScores(table.m_names, table.m_scores)
+                || table.m_names[0] != "Bo" || table.m_names[1] != "Ada")
+                return "the file does not hold the second table";
+            return "";
+        });
+        ASSERT_EQ(chmod(path.constData(), 0700), 0);
+        EXPECT_EQ(LeftBehind({"HiScores.ini"}), std::vector<std::string>());
     }
 }
 

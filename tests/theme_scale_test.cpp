@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/Modal.h"
 #include "res/resource.h"
+#include "reliability/ChildProcess.h"
 #include "support/MainWindowFixture.h"
 
 #include <QAction>
@@ -16,9 +17,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QToolButton>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/private/qhighdpiscaling_p.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <qpa/qplatformscreen.h>
+#include <string>
 
 using namespace testing_support;
 
@@ -26,9 +32,13 @@ TEST(WholeScaleFactors, FactorsAreRoundedToTheNearestWholeNumberAndAtLeastOne)
 {
     const struct { const char* given; const char* whole; } factors[] = {
         {"1", "1"}, {"1.25", "1"}, {"1.5", "2"}, {"1.75", "2"}, {"2", "2"}, {"2.5", "3"},
-        {"0.5", "1"}, {"0.25", "1"}, {" 1.5 ", "2"}, {"3.0", "3"},
-        // What Qt would not take as a factor is left for Qt to pass over.
-        {"", ""}, {"abc", "abc"}, {"0", "0"}, {"-2", "-2"}, {"inf", "inf"}, {"nan", "nan"},
+        {"0.5", "1"}, {"0.25", "1"}, {" 1.5 ", "2"}, {"3.0", "3"}, {"1000", "1000"}, {"1e3", "1000"},
+        // More than any screen holds: no larger than 32767 (the screens
+        // bring it further down).
+        {"1e10", "32767"}, {"1e308", "32767"}, {"32767.4", "32767"},
+        // What is no finite positive number is no factor: ignored.
+        {"", ""}, {"abc", ""}, {"0", ""}, {"-0", ""}, {"-1", ""}, {"-2", ""}, {"inf", ""}, {"-inf", ""},
+        {"nan", ""}, {"1e400", ""}, {"2x", ""}, {"1,5", ""}, {"0x2", ""},
     };
     for (const auto& f : factors)
         EXPECT_EQ(platform::WholeScaleFactor(f.given), QByteArray(f.whole)) << f.given;
@@ -38,10 +48,49 @@ TEST(WholeScaleFactors, FactorsAreRoundedToTheNearestWholeNumberAndAtLeastOne)
         {"1.5;1.75;1", "2;2;1"},
         {"HDMI-1=1.25;eDP-1=1.5", "HDMI-1=1;eDP-1=2"},
         {"odd=name=1.75", "odd=name=2"},
-        {"DP-2=x;1.5;", "DP-2=x;2;"},
+        {"1e10;HDMI-1=1e308", "32767;HDMI-1=32767"},
+        // An entry that is no factor is left out, as though not there.
+        {"DP-2=x;1.5;", "2"},
+        {"0", ""}, {"nan", ""}, {"inf;-1;garbage", ""}, {"nan;2", "2"}, {"HDMI-1=nan;eDP-1=2", "eDP-1=2"},
+        {"HDMI-1=0;DP-1=inf", ""}, {";", ""},
     };
     for (const auto& s : screens)
         EXPECT_EQ(platform::WholeScreenScaleFactors(s.given), QByteArray(s.whole)) << s.given;
+}
+
+// A factor at which the main window would not fit on the screen is brought
+// down to the largest whole one at which it fits, never below 1, and the
+// application's own ratio (that of pictures made for no window) with it; a
+// factor at which it fits stays. The offscreen screen is 800 x 800 pixels.
+// In a child process: the factors are the whole application's.
+TEST(WholeScaleFactors, AFactorTooLargeForTheScreenIsBroughtDownToOneThatFits)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    if (screen->handle()->geometry().size() != QSize(800, 800) || QGuiApplication::screens().size() != 1)
+        GTEST_SKIP() << "the cases are for one screen of 800 x 800 pixels";
+    EXPECT_EQ(reliability::RunInChildSaying([screen]() -> std::string {
+        const struct { qreal factor; QSize window; qreal shown; } cases[] = {
+            {1000, {258, 344}, 2}, {32767, {258, 344}, 2}, {3, {258, 344}, 2}, {2, {258, 344}, 2},
+            {1, {258, 344}, 1}, {5, {100, 160}, 5}, {6, {100, 160}, 5}, {8, {100, 100}, 8},
+            {50, {900, 900}, 1}, {1, {900, 900}, 1},
+        };
+        std::string said;
+        for (const auto& c : cases) {
+            // As Qt starts at the factor: the application's ratio is taken then.
+            QHighDpiScaling::setScreenFactor(screen, 1);
+            QHighDpiScaling::setGlobalFactor(c.factor);
+            QGuiApplicationPrivate::resetCachedDevicePixelRatio();
+            if (qApp->devicePixelRatio() != c.factor)
+                return "the application's ratio is not the factor set: the test shows nothing";
+            platform::FitScaleFactors(c.window);
+            if (screen->devicePixelRatio() != c.shown || qApp->devicePixelRatio() != c.shown)
+                said += "at " + std::to_string(c.factor) + " a window of " + std::to_string(c.window.width()) + " x "
+                    + std::to_string(c.window.height()) + " is shown at " + std::to_string(screen->devicePixelRatio())
+                    + " (the application at " + std::to_string(qApp->devicePixelRatio()) + "); ";
+        }
+        return said;
+    }), "");
 }
 
 namespace {

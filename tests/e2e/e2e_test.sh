@@ -17,6 +17,7 @@ game=$(realpath "$1")
 
 here=$(dirname "$(realpath "$0")")
 . "$here/xserver.sh"
+. "$here/tables.sh"
 need_tools Xvfb xauth xdotool xwininfo xprop import convert od
 begin_test game_pid xvfb_pid
 on_failure() { [ -n "${DISPLAY:-}" ] && import -window root "$scratch/failure.png" 2>/dev/null; }
@@ -25,11 +26,9 @@ start_xserver "$scratch" || fail "no X server"
 
 # --- the game, in a folder with a prepared high-score table ------------------
 # Rank 10 holds 0, so the final score of a snake that eats nothing is admitted.
-# Checksum: scores 4500 + letter weights 34 - 90 = 4444.
 play=$scratch/play
 mkdir -p "$play"
-printf '%s' 'Ann~00900~Bea~00800~Cid~00700~Dana~00600~Emil~00500~Finn~00400~Gus~00300~Hal~00200~Ines~00100~Nobody~00000~04444' \
-  >"$play/HiScores.ini"
+table_with_zero_at_rank_10 "$play/HiScores.ini"
 
 export XDG_RUNTIME_DIR=$scratch/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -144,13 +143,7 @@ until_ok 60 gone 'All times greatest' || fail "the high-score list did not close
 
 # --- the file: ranks 1 to 9 as read (names padded to 44), then the new entry.
 expected_file=$scratch/expected.ini
-{
-  for entry in Ann:900 Bea:800 Cid:700 Dana:600 Emil:500 Finn:400 Gus:300 Hal:200 Ines:100; do
-    printf '%-44s~%05d~' "${entry%%:*}" "${entry##*:}"
-  done
-  # Scores 4500, letter weights 34 - 0 (Nobody) + 6 (Tessa) = 40, minus 90.
-  printf 'Tessa~00000~04450'
-} >"$expected_file"
+table_after_tessa "$expected_file"
 cmp "$play/HiScores.ini" "$expected_file" \
   || fail "HiScores.ini differs: $(od -c "$play/HiScores.ini" | head -20)"
 echo "HiScores.ini: $(stat -c %s "$play/HiScores.ini") bytes as expected"

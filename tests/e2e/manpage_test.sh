@@ -28,7 +28,8 @@ tail -n 1 "$scratch/page.txt" | grep -q "^$version " || fail "the footer $(tail 
 # Every long option of --help has its paragraph under OPTIONS.
 options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' "$scratch/page.txt")
 for option in $(timeout 60 "$program" --help | grep -o -- '--[a-z-]*'); do
-  grep -q -- "^ *-.*$option\b" <<<"$options" || fail "the page's OPTIONS do not describe $option"
+  # Its own paragraph's tag: the option alone, or after its short form.
+  grep -qE -- "^ *(-.*)?$option\b" <<<"$options" || fail "the page's OPTIONS do not describe $option"
 done
 
 echo "PASS: the manual page renders without warnings and describes $(tr '\n' ' ' <<<"$options" | grep -o -- '--[a-z-]*' | sort -u | tr '\n' ' ')"

@@ -3,7 +3,8 @@
 # checks it as Debian does: lintian finds no error and no warning; the game is
 # /usr/games/coilrunner and the menu entry starts it there, with startup
 # notification; what it depends on and recommends; the version, the
-# changelog and the copyright agree with the repository's own.
+# changelog and the copyright agree with the repository's own, and the web
+# address with the build's.
 #
 # Usage: package_test.sh <cpack> <build folder> <app id> <sanitized build: 1 or 0>
 set -euo pipefail
@@ -80,6 +81,15 @@ changelog_version=$(dpkg-parsechangelog -l "$source_dir/packaging/changelog" -S 
 program_version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 60 "$root/usr/games/coilrunner" --version | head -n 1)
 [ "$program_version" = "coilrunner $version" ] || fail "--version prints '$program_version', the package is $version"
 [ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "the section is not games"
+
+# One web address: the build's setting is the package's Homepage, the
+# metainfo's homepage and the address the program opens.
+homepage=$(sed -n 's/^COILRUNNER_HOMEPAGE:STRING=//p' "$build/CMakeCache.txt")
+[ -n "$homepage" ] && [ "$(dpkg-deb -f "$deb" Homepage)" = "$homepage" ] \
+  || fail "the package's Homepage is '$(dpkg-deb -f "$deb" Homepage)', the build's COILRUNNER_HOMEPAGE '$homepage'"
+grep -qF "<url type=\"homepage\">${homepage//&/&amp;}</url>" "$root/usr/share/metainfo/$app_id.metainfo.xml" \
+  || fail "the metainfo's homepage is not $homepage"
+grep -qaF "$homepage" "$root/usr/games/coilrunner" || fail "the program does not open $homepage"
 
 doc=$root/usr/share/doc/coilrunner
 cmp -s <(gzip -dc "$doc/changelog.gz") "$source_dir/packaging/changelog" \

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <cstdio>
 
 namespace testing_support {
 
@@ -34,6 +35,19 @@ int ScriptedModal::MessageBox(QWidget*, const QString& text, unsigned type)
 
 RecordingSound::RecordingSound() : m_previous(platform::SetSoundPlayer(this)) {}
 RecordingSound::~RecordingSound() { platform::SetSoundPlayer(m_previous); }
+
+std::string FileBytes(const std::string& path)
+{
+    std::string bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
 
 ScratchFolder::ScratchFolder() : m_previous(QDir::currentPath())
 {

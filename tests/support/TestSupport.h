@@ -61,6 +61,9 @@ private:
     QString m_previous;
 };
 
+// The bytes of the file at `path`, or "" when it cannot be read.
+std::string FileBytes(const std::string& path);
+
 // Types text into an edit box of an open dialog.
 void TypeInto(platform::Dialog& dialog, int id, const QString& text);
 QString TextOf(platform::Dialog& dialog, int id);
