@@ -48,8 +48,8 @@ begin_test() {
   trap end_test EXIT
 }
 
-# ended <pid>: the process is gone, or has ended and waits to be reaped.
-ended() {
+# process_ended <pid>: the process is gone, or has ended and waits to be reaped.
+process_ended() {
   local state
   state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)
   [ -z "$state" ] || [ "$state" = Z ]
@@ -64,7 +64,7 @@ end_test() {
   # that the wait for them all has a bound.
   for name in "${stop_on_exit[@]}"; do
     [ -n "${!name}" ] || continue
-    until_ok 10 ended "${!name}" && continue
+    until_ok 10 process_ended "${!name}" && continue
     echo "$name (${!name}) did not end within 10 s of the request: killed"
     kill -KILL "${!name}" 2>/dev/null || true
   done
