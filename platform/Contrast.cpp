@@ -40,4 +40,34 @@ QColor LegibleOn(const QColor& background, const QColor& preferred)
     return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
 }
 
+QColor NearestLegible(const QColor& background, const QColor& preferred)
+{
+    QColor from = preferred.toRgb();
+    from.setAlpha(255);
+    if (ContrastRatio(from, background) >= kLegibleContrast)
+        return from;
+    const QColor black(0, 0, 0), white(255, 255, 255);
+    const bool darker = ContrastRatio(black, background) >= ContrastRatio(white, background);
+    const QColor to = darker ? black : white;
+    const double backgroundLuminance = RelativeLuminance(background);
+    auto at = [&](double t) {
+        auto channel = [t](int a, int b) { return static_cast<int>(std::lround(a + (b - a) * t)); };
+        return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()), channel(from.blue(), to.blue()));
+    };
+    // On the far side of the background's luminance the contrast only grows
+    // on the way to the end, so the first point that passes is found by
+    // halving; the end itself always passes.
+    auto passes = [&](const QColor& color) {
+        const double luminance = RelativeLuminance(color);
+        return (darker ? luminance < backgroundLuminance : luminance > backgroundLuminance)
+            && ContrastRatio(color, background) >= kLegibleContrast;
+    };
+    double low = 0.0, high = 1.0;
+    for (int step = 0; step < 20; ++step) {
+        const double middle = (low + high) / 2;
+        (passes(at(middle)) ? high : low) = middle;
+    }
+    return at(high);
+}
+
 } // namespace platform
