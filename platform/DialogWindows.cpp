@@ -36,7 +36,7 @@ bool IsWindowMenuKey(const QKeyEvent* event)
 // --- the window behind a top-level dialog ------------------------------------
 
 TopLevelWindow::TopLevelWindow(Dialog& owner, QWidget* parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), m_owner(owner)
+    : AnnouncedModal<QDialog>(parent, flags), m_owner(owner)
 {
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/Dialog.h"
 #include "platform/internal/CaptionBar.h"
+#include "platform/internal/ModalHint.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -40,7 +41,9 @@ ModalHook* SetModalHook(ModalHook* hook)
 
 std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, unsigned type)
 {
-    auto box = std::make_unique<QMessageBox>(IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
+    // Announced modal to the compositor while it is up.
+    std::unique_ptr<QMessageBox> box = std::make_unique<AnnouncedModal<QMessageBox>>(
+        IconFor(type), AppDisplayName(), text, QMessageBox::Ok, owner);
     UseDialogFont(box.get());
     // The box as without a theme: a theme names its buttons ("&OK" from
     // the GTK theme) and may draw its icons larger than 32 x 32.

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libcanberra-dev
           fonts-dejavu-core fonts-dejavu-extra
           libxkbcommon-dev libxkbcommon-x11-dev libwayland-dev libxcb1-dev qt6-base-private-dev)
+# xdg-shell's description, which the modal-dialog glue refers to
+packages+=(wayland-protocols)
 if [ "${1:-build}" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
              xvfb xauth xdotool imagemagick x11-utils desktop-file-utils appstream
@@ -15,6 +17,8 @@ if [ "${1:-build}" = test ]; then
              pulseaudio pulseaudio-utils libcanberra-pulse librsvg2-bin
              dbus-daemon dbus-bin at-spi2-core python3-pyatspi
              qt6ct qt6-gtk-platformtheme)
+  # GNOME's compositor headless, its screen cast through PipeWire (the remote tool's library)
+  packages+=(mutter pipewire wireplumber libpipewire-0.3-dev)
 fi
 
 missing=()

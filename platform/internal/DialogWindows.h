@@ -4,6 +4,8 @@
 // them, and decide nothing themselves beyond which key means what; what a
 // window holds (caption bar, menu bar, controls) is the Dialog's to build.
 
+#include "platform/internal/ModalHint.h"
+
 #include <QDialog>
 #include <QWidget>
 
@@ -20,8 +22,8 @@ class Dialog;
 // or is the OK command where there is none; Escape is the Cancel command,
 // F1 the help. It also watches the controls that take the focus (given to
 // installEventFilter), so that the window menu's keys reach it whatever has
-// the focus.
-class TopLevelWindow : public QDialog {
+// the focus. Run modally as a dialog, it is announced modal to the compositor.
+class TopLevelWindow : public AnnouncedModal<QDialog> {
 public:
     TopLevelWindow(Dialog& owner, QWidget* parent, Qt::WindowFlags flags);
 
