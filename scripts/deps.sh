@@ -19,6 +19,8 @@ if [ "${1:-build}" = test ]; then
              qt6ct qt6-gtk-platformtheme)
   # GNOME's compositor headless, its screen cast through PipeWire (the remote tool's library)
   packages+=(mutter pipewire wireplumber libpipewire-0.3-dev)
+  # The desktop's settings portal with its GTK back end, for the caption bar on GNOME
+  packages+=(xdg-desktop-portal xdg-desktop-portal-gtk)
 fi
 
 missing=()

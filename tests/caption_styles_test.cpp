@@ -11,6 +11,7 @@
 #include "platform/internal/Contrast.h"
 #include "platform/internal/TitleBarSettings.h"
 #include "res/resource.h"
+#include "support/GnomeBarColours.h"
 #include "support/MainWindowFixture.h"
 
 #include <QApplication>
@@ -188,25 +189,6 @@ TEST_F(CaptionStyleTest, TheProgramsOwnBarIsUnchangedOutsideGnome)
 
 namespace {
 
-// What GNOME's stylesheet gives the bar of a window without a title bar of
-// its own, in each style, with the blends worked out: the bar's grey (the
-// window's own when inactive), the shade line below it, the title, and a
-// button's round backing and glyph. Inactive, the title and the buttons are
-// drawn at half their opacity; where that falls below 4.5:1 the colour is
-// darkened (lightened) just enough, so only the lower bound is known here.
-struct StyleColours {
-    QRgb bar, shade, backing;
-    std::optional<QRgb> title, glyph;
-};
-StyleColours Expected(bool dark, bool active)
-{
-    if (!dark)
-        return active ? StyleColours{0xebebeb, 0xdbdbdb, 0xd8d8d8, 0x2f2f2f, 0x2b2b2b}
-                      : StyleColours{0xfafafa, 0xe9e9e9, 0xf0f0f0, std::nullopt, std::nullopt};
-    return active ? StyleColours{0x303030, 0x1f1f1f, 0x454545, 0xffffff, 0xffffff}
-                  : StyleColours{0x242424, 0x171717, 0x2f2f2f, 0x929292, std::nullopt};
-}
-
 struct LayoutCase {
     const char* name;
     bool dark;
@@ -265,7 +247,7 @@ protected:
         for (const bool active : {true, false}) {
             SetActive(window, active);
             const std::string state = what + (active ? ", active" : ", inactive");
-            const StyleColours colours = Expected(GetParam().dark, active);
+            const GnomeBarColours colours = ExpectedGnomeBar(GetParam().dark, active);
             const QImage bar = Picture(caption);
             EXPECT_EQ(bar.pixel(w - 1, 0) & 0xffffff, colours.bar) << state;
             EXPECT_EQ(bar.pixel(w - 1, 35) & 0xffffff, colours.bar) << state;
