@@ -202,17 +202,17 @@ const TitleBarSettings& DesktopTitleBarSettings()
 {
     if (g_forced)
         return *g_forced;
+    if (g_portal)
+        return g_portal->Current();
     static const TitleBarSettings notGnome{false};
     if (!NamesGnome(qEnvironmentVariable("XDG_CURRENT_DESKTOP")))
         return notGnome;
-    if (!g_portal) {
-        g_portal = new PortalTitleBarSettings(QDBusConnection::sessionBus(), true, kPortalPatience);
-        // It lives as long as the application and its connection.
-        g_portal->setParent(QCoreApplication::instance());
-        QObject::connect(g_portal, &QObject::destroyed, [] { g_portal = nullptr; });
-        QObject::connect(g_portal, &PortalTitleBarSettings::changed, &TitleBarSettingsChanges(),
-                         &TitleBarSettingsNotifier::changed);
-    }
+    g_portal = new PortalTitleBarSettings(QDBusConnection::sessionBus(), true, kPortalPatience);
+    // It lives as long as the application and its connection.
+    g_portal->setParent(QCoreApplication::instance());
+    QObject::connect(g_portal, &QObject::destroyed, [] { g_portal = nullptr; });
+    QObject::connect(g_portal, &PortalTitleBarSettings::changed, &TitleBarSettingsChanges(),
+                     &TitleBarSettingsNotifier::changed);
     return g_portal->Current();
 }
 

@@ -214,6 +214,8 @@ const LayoutCase kLayouts[] = {
     {"nothing the windows offer", false, "appmenu:maximize", {}, INT_MIN, {}},
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
 class GnomeCaptionTest : public CaptionStyleTest, public ::testing::WithParamInterface<LayoutCase> {
 protected:
     TitleBarSettings Desktop() const override { return {true, GetParam().dark, QString::fromLatin1(GetParam().layout)}; }
