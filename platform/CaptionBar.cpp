@@ -410,7 +410,7 @@ protected:
         const int wanted = QFontMetrics(TitleFont()).horizontalAdvance(window()->windowTitle()) + 2 * kGnomeTitlePadding;
         const int room = std::max(0, end - start);
         const int span = std::min(wanted, room);
-        const int x = std::clamp((width() - span) / 2, start, end - span);
+        const int x = std::clamp((width() - span) / 2, start, std::max(start, end - span));
         m_title = QRect(x + kGnomeTitlePadding, 0, std::max(0, span - 2 * kGnomeTitlePadding), kGnomeBarBody);
     }
 
