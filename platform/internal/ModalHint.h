@@ -56,12 +56,16 @@ public:
     using Window::Window;
     ~AnnouncedModal() override { WithdrawModalDialog(this); }
 
+    // Only a change counts: the toolkit makes the window's surface anew at
+    // each show, and a second mark for the same surface would be a
+    // protocol error.
     void setVisible(bool visible) override
     {
-        if (!visible)
+        const bool wasVisible = Window::isVisible();
+        if (!visible && wasVisible)
             WithdrawModalDialog(this);
         Window::setVisible(visible);
-        if (visible)
+        if (visible && !wasVisible)
             AnnounceModalDialog(this);
     }
 };

@@ -33,13 +33,13 @@
 #include "platform/internal/CaptionBar.h"
 #include "res/Icon.h"
 #include "res/resource.h"
+#include "tests/e2e/DriverChecks.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -47,7 +47,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -63,17 +62,8 @@ using namespace game;
 
 namespace {
 
-int g_failures = 0;
-
-void Check(bool ok, const QString& what)
-{
-    if (!ok) {
-        ++g_failures;
-        std::fprintf(stderr, "FAIL: %s\n", qPrintable(what));
-    }
-}
-
-void Note(const QString& what) { std::printf("%s\n", qPrintable(what)); std::fflush(stdout); }
+using driver::Check;
+using driver::Note;
 
 // --- input, posted as the window system would deliver it ----------------------
 
@@ -113,21 +103,10 @@ QImage Screenshot()
 {
     for (const QString& old : g_shots.entryList({QStringLiteral("*.png")}))
         g_shots.remove(old);
-    QProcess shooter;
-    shooter.setWorkingDirectory(g_shots.path());
-    QEventLoop loop;
-    QObject::connect(&shooter, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&shooter, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     // The bound is for a hang: the picture is taken at the compositor's next
-    // repaint. The game keeps running meanwhile.
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    shooter.start(g_screenshooter.constFirst(), g_screenshooter.mid(1));
-    loop.exec();
-    if (shooter.state() != QProcess::NotRunning) {
-        shooter.kill();
-        shooter.waitForFinished();
+    // repaint.
+    if (driver::RunWhileTheGameRuns(g_screenshooter.constFirst(), g_screenshooter.mid(1), g_shots.path()) < 0)
         return {};
-    }
     const QStringList pictures = g_shots.entryList({QStringLiteral("*.png")});
     return pictures.isEmpty() ? QImage() : QImage(g_shots.filePath(pictures.first())).convertToFormat(QImage::Format_RGB32);
 }
@@ -507,5 +486,5 @@ int main(int argc, char* argv[])
     Check(result == platform::IDOK, QStringLiteral("the main window ended with %1, not OK").arg(result));
     Check(dlg.m_nScore == 5, QStringLiteral("the score box read back %1, not 5").arg(dlg.m_nScore));
     std::printf("final score: %d\n", script.m_nFinalScore);
-    return g_failures == 0 ? 0 : 1;
+    return driver::g_failures == 0 ? 0 : 1;
 }

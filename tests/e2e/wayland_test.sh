@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A whole game on a headless Wayland compositor, with the real main window,
 # message boxes and dialogs: on Weston, which draws no title bars, so the
-# program draws its own; or on sway, which announces the xdg decoration
-# manager and draws them itself. A compositor lets no outside program type or
+# program draws its own; on sway, which announces the xdg decoration
+# manager and draws them itself; or on GNOME's mutter, which draws none
+# either and is told of every dialog that it is modal. A compositor lets no outside program type or
 # click into a client, so coilrunner_wayland_driver posts the input through
 # the toolkit from inside the game's process and checks each window as it
 # comes (its title bar among the rest); the pictures it checks (the field with
@@ -12,12 +13,16 @@
 # the compositor was told: every title is a caption alone, every box is
 # transient for the main window, every window has one fixed size, and every
 # window's decoration: on sway each asked for the compositor's and got it in
-# server-side mode, on Weston none asked. It compares HiScores.ini byte for
+# server-side mode, on Weston and mutter none asked; and the modal marks
+# (modal_protocol.awk): on mutter every dialog was marked modal before it
+# showed, on Weston and sway, which offer no way to say it, nothing asked for
+# one. It compares HiScores.ini byte for
 # byte. Before that, the program itself must stop with its own one-line
 # message when WAYLAND_DISPLAY names no compositor and there is no X display.
 # Every wait has a deadline; the compositor and the game are stopped on exit.
 #
-# Usage: wayland_test.sh <weston|sway> <path to coilrunner> <path to coilrunner_wayland_driver>
+# Usage: wayland_test.sh <weston|sway|mutter> <path to coilrunner> <path to coilrunner_wayland_driver>
+#                        [path to coilrunner_mutter_remote, for mutter]
 set -euo pipefail
 
 compositor=$1
@@ -26,9 +31,12 @@ driver=$(realpath "$3")
 
 here=$(dirname "$(realpath "$0")")
 . "$here/harness.sh"
+. "$here/mutter.sh"
 case $compositor in
   weston) need_tools weston weston-screenshooter ;;
   sway) need_tools sway grim setpriv ;;
+  mutter) [ $# -ge 4 ] || { echo "mutter needs the path to coilrunner_mutter_remote"; exit 2; }
+          remote=$(realpath -m "$4") ;;
   *) echo "unknown compositor: $compositor"; exit 2 ;;
 esac
 if [ -z "$(find /usr/lib /usr/lib64 -path '*/qt6/plugins/platforms/libqwayland-generic.so' -print -quit 2>/dev/null)" ]; then
@@ -36,7 +44,7 @@ if [ -z "$(find /usr/lib /usr/lib64 -path '*/qt6/plugins/platforms/libqwayland-g
   exit 77
 fi
 
-begin_test compositor_pid
+begin_test compositor_pid "${mutter_pids[@]}"
 
 unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM QT_SCALE_FACTOR XDG_SESSION_TYPE
 export XDG_RUNTIME_DIR=$scratch/runtime
@@ -63,6 +71,12 @@ if [ "$compositor" = weston ]; then
   export WAYLAND_DISPLAY=coilrunner-test
   title_bars=own
   screenshot=("$(command -v weston-screenshooter)")
+elif [ "$compositor" = mutter ]; then
+  # Headless, on a private bus with PipeWire for the pictures; its own
+  # background is a gradient of blues.
+  mutter_start "$remote" "$scratch/mutter"
+  title_bars=own
+  screenshot=("${mutter_shot_command[@]}")
 else
   # No input devices and no X server; its background is a plain dark grey.
   # sway refuses to run as root, so under root it runs as nobody. It has a
@@ -174,7 +188,11 @@ awk -v program="$program" -v title_bars="$title_bars" '
     exit bad
   }' "$scratch/driver.log" | tee "$scratch/protocol.txt"
 [ "${PIPESTATUS[0]}" = 0 ] || fail "what the compositor was told, above"
-echo "titles, owners, sizes and decorations as the compositor got them: as expected"
+modal=none
+[ "$compositor" = mutter ] && modal=modal
+awk -v expect=$modal -v menus="$program" -f "$here/modal_protocol.awk" "$scratch/driver.log" \
+  || fail "the modal marks the compositor got, above"
+echo "titles, owners, sizes, decorations and modal marks ($modal) as the compositor got them: as expected"
 
 # --- the file: the new entry in its place, the old ones as read (names padded
 # to 44), the checksum the scores and letter weights give.
