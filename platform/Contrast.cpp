@@ -15,6 +15,21 @@ double Linear(int channel)
     const double c = channel / 255.0;
     return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
+
+QColor Opaque(const QColor& color)
+{
+    QColor opaque = color.toRgb();
+    opaque.setAlpha(255);
+    return opaque;
+}
+
+// Black or white, whichever stands out more from `background`.
+QColor StrongerExtreme(const QColor& background)
+{
+    const QColor black(Qt::black), white(Qt::white);
+    return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
+}
+
 } // namespace
 
 double RelativeLuminance(const QColor& color)
@@ -32,23 +47,17 @@ double ContrastRatio(const QColor& a, const QColor& b)
 
 QColor LegibleOn(const QColor& background, const QColor& preferred)
 {
-    QColor opaque = preferred.toRgb();
-    opaque.setAlpha(255);
-    if (ContrastRatio(opaque, background) >= kLegibleContrast)
-        return opaque;
-    const QColor black(0, 0, 0), white(255, 255, 255);
-    return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
+    const QColor opaque = Opaque(preferred);
+    return ContrastRatio(opaque, background) >= kLegibleContrast ? opaque : StrongerExtreme(background);
 }
 
 QColor NearestLegible(const QColor& background, const QColor& preferred)
 {
-    QColor from = preferred.toRgb();
-    from.setAlpha(255);
+    const QColor from = Opaque(preferred);
     if (ContrastRatio(from, background) >= kLegibleContrast)
         return from;
-    const QColor black(0, 0, 0), white(255, 255, 255);
-    const bool darker = ContrastRatio(black, background) >= ContrastRatio(white, background);
-    const QColor to = darker ? black : white;
+    const QColor to = StrongerExtreme(background);
+    const bool darker = to == QColor(Qt::black);
     const double backgroundLuminance = RelativeLuminance(background);
     auto at = [&](double t) {
         auto channel = [t](int a, int b) { return static_cast<int>(std::lround(a + (b - a) * t)); };

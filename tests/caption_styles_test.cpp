@@ -112,6 +112,15 @@ protected:
         dlg.SendCommand(static_cast<int>(command));
     }
 
+    // The main window shown, and its caption bar.
+    QWidget* ShowMain()
+    {
+        dlg.Window()->show();
+        QWidget* caption = CaptionOf(dlg.Window());
+        EXPECT_NE(caption, nullptr);
+        return caption;
+    }
+
     void SetActive(QWidget* window, bool active)
     {
         QApplication::setActiveWindow(active ? window : nullptr);
@@ -128,8 +137,7 @@ protected:
 TEST_F(CaptionStyleTest, TheProgramsOwnBarIsUnchangedOutsideGnome)
 {
     QWidget* main = dlg.Window();
-    main->show();
-    QWidget* caption = CaptionOf(main);
+    QWidget* caption = ShowMain();
     ASSERT_NE(caption, nullptr);
     ASSERT_EQ(platform::CaptionHeight(main), platform::kCaptionHeight);
     EXPECT_EQ(caption->geometry(), QRect(0, 0, main->width(), 24));
@@ -381,8 +389,7 @@ protected:
 TEST_F(GnomeDefaultCaptionTest, BarFollowsChangedSettings)
 {
     QWidget* main = dlg.Window();
-    main->show();
-    QWidget* caption = CaptionOf(main);
+    QWidget* caption = ShowMain();
     ASSERT_NE(caption, nullptr);
     const QSize size = main->size();
     SetActive(main, true);
@@ -409,9 +416,7 @@ TEST_F(GnomeDefaultCaptionTest, BarFollowsChangedSettings)
 // Menu.
 TEST_F(GnomeDefaultCaptionTest, RightClickAndKeysOpenTheWindowMenu)
 {
-    QWidget* main = dlg.Window();
-    main->show();
-    QWidget* caption = CaptionOf(main);
+    QWidget* caption = ShowMain();
     ASSERT_NE(caption, nullptr);
     QMenu* menu = dlg.GetSystemMenu();
 
