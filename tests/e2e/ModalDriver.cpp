@@ -183,12 +183,14 @@ public:
 private:
     void Poll()
     {
-        if (m_busy)
-            return;
+        // A check waits in event loops of its own (for a picture, a click);
+        // its deadline holds there too.
         if (!m_deadline.isForever() && m_deadline.hasExpired()) {
             Check(false, QStringLiteral("no progress: ") + m_waitingFor);
             std::exit(1);
         }
+        if (m_busy)
+            return;
         // A dialog that was clicked away from and given Escape must close.
         if (m_closing) {
             if (m_closing->isVisible())

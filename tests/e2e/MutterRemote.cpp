@@ -18,8 +18,9 @@
 //        click <x> <y> [button]  move the pointer to x, y of the screen and click
 //                                (evdev button code, default the left button)
 //        move <x> <y>
-//        shot <file>             the latest picture of the screen as a PNG file
-//                                (answer "ok <width>x<height> <frame number>")
+//        shot <file>             a picture of the screen, taken at the request or
+//                                after it, as a PNG file (answer
+//                                "ok <width>x<height> <frame number>")
 //        frames                  how many pictures came so far
 // Every wait is bounded: a bus call gives up after 20 s, an answer after 30 s.
 
@@ -37,6 +38,7 @@
 #include <QLocalSocket>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPointF>
 #include <QThread>
 #include <QTimer>
 
@@ -46,11 +48,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
 constexpr int kBusCallTimeout = 20000;
 constexpr int kAnswerTimeout = 30000;
+constexpr int kFreshFrameBound = 10000;
 constexpr int kLeftButton = 0x110;   // BTN_LEFT
 
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
@@ -107,22 +111,34 @@ void OnProcess(void* data)
         return;
     spa_buffer* spa = buffer->buffer;
     const spa_data& plane = spa->datas[0];
-    if (plane.data && plane.chunk && plane.chunk->size > 0 && !(plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+    spa_video_info_raw format;
+    {
         QMutexLocker lock(&stream->frames->mutex);
-        const spa_video_info_raw& format = stream->frames->format;
+        format = stream->frames->format;
+    }
+    QImage frame;
+    if (plane.data && plane.chunk && plane.chunk->size > 0 && !(plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
         const QImage::Format qtFormat = QtFormatOf(format.format);
         const int width = static_cast<int>(format.size.width), height = static_cast<int>(format.size.height);
         const int stride = plane.chunk->stride > 0 ? plane.chunk->stride : width * 4;
         if (qtFormat != QImage::Format_Invalid && width > 0 && height > 0
-            && static_cast<quint64>(stride) * static_cast<quint64>(height) <= plane.maxsize) {
-            const auto* bytes = static_cast<const uchar*>(plane.data) + plane.chunk->offset;
-            // The copy owns its pixels; the buffer goes back at once.
-            stream->frames->latest =
-                QImage(bytes, width, height, stride, qtFormat).convertToFormat(QImage::Format_RGB32);
-            ++stream->frames->count;
+            && static_cast<quint64>(plane.chunk->offset) + static_cast<quint64>(stride) * static_cast<quint64>(height)
+                   <= plane.maxsize) {
+            // A copy that owns its pixels (a conversion to the format the
+            // frame already has would still point into the buffer): the
+            // buffer goes back to the compositor at once, which records no
+            // frame while it has none free.
+            const QImage view(static_cast<const uchar*>(plane.data) + plane.chunk->offset, width, height, stride,
+                              qtFormat);
+            frame = qtFormat == QImage::Format_RGB32 ? view.copy() : view.convertToFormat(QImage::Format_RGB32);
         }
     }
     pw_stream_queue_buffer(stream->stream, buffer);
+    if (!frame.isNull()) {
+        QMutexLocker lock(&stream->frames->mutex);
+        stream->frames->latest = std::move(frame);
+        ++stream->frames->count;
+    }
 }
 
 const pw_stream_events kStreamEvents = [] {
@@ -362,20 +378,19 @@ private:
             if (!ok)
                 return QStringLiteral("error bad position: ") + line;
             error = Call(QStringLiteral("NotifyPointerMotionAbsolute"), {m_stream, x, y});
+            if (error.isEmpty())
+                m_pointer = QPointF(x, y);
             if (error.isEmpty() && verb == QLatin1String("click"))
                 error = Call(QStringLiteral("NotifyPointerButton"), {button, true});
             if (error.isEmpty() && verb == QLatin1String("click"))
                 error = Call(QStringLiteral("NotifyPointerButton"), {button, false});
         } else if (verb == QLatin1String("shot") && words.size() == 2) {
-            QMutexLocker lock(&m_frames.mutex);
-            if (m_frames.latest.isNull())
+            const QImage picture = FreshFrame();
+            if (picture.isNull())
                 return QStringLiteral("error no picture yet");
-            if (!m_frames.latest.save(words[1], "PNG"))
+            if (!picture.save(words[1], "PNG"))
                 return QStringLiteral("error cannot write ") + words[1];
-            return QStringLiteral("ok %1x%2 %3")
-                .arg(m_frames.latest.width())
-                .arg(m_frames.latest.height())
-                .arg(m_frames.count);
+            return QStringLiteral("ok %1x%2 %3").arg(picture.width()).arg(picture.height()).arg(FrameCount());
         } else if (verb == QLatin1String("frames")) {
             QMutexLocker lock(&m_frames.mutex);
             return QStringLiteral("ok %1").arg(m_frames.count);
@@ -385,7 +400,34 @@ private:
         return error.isEmpty() ? QStringLiteral("ok") : error;
     }
 
+    quint64 FrameCount()
+    {
+        QMutexLocker lock(&m_frames.mutex);
+        return m_frames.count;
+    }
+
+    // A picture of the screen as it is now or later: the compositor sends a
+    // frame only when it repaints, and drops one when it has no buffer free,
+    // so the latest frame may be older than the screen. A pointer motion to
+    // where the pointer stands (nothing under it notices) makes it repaint;
+    // it is repeated until a new frame is in, within the bound.
+    QImage FreshFrame()
+    {
+        const quint64 before = FrameCount();
+        const QDeadlineTimer deadline(kFreshFrameBound);
+        while (FrameCount() == before && !deadline.hasExpired() && m_pointer) {
+            if (!Call(QStringLiteral("NotifyPointerMotionAbsolute"), {m_stream, m_pointer->x(), m_pointer->y()}).isEmpty())
+                break;
+            const QDeadlineTimer poke(1000);
+            while (FrameCount() == before && !poke.hasExpired())
+                QThread::msleep(5);
+        }
+        QMutexLocker lock(&m_frames.mutex);
+        return m_frames.latest;
+    }
+
     QString m_socketPath;
+    std::optional<QPointF> m_pointer;   // where the pointer was put last
     QString m_session, m_stream;
     QDBusInterface* m_desktop = nullptr;
     QLocalServer m_server;

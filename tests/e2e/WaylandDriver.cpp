@@ -194,6 +194,7 @@ public:
         if (m_nFieldReady != kMarker)
             return;
         m_bFieldDrawn = true;
+        ++m_nTicks;
         // Down with the button, then left and up with the keys, into the top wall.
         if (m_nStep == 0 && m_nDir == DIR_RIGHT && m_nHeadX >= 160) {
             Click(GetDlgItem(IDC_DOWN));
@@ -218,6 +219,7 @@ public:
     int m_nGamesOver = 0;
     // The field stays on the screen after the game, until the next one.
     bool m_bFieldDrawn = false;
+    int m_nTicks = 0;   // with the field drawn
 };
 
 // A step runs on each poll until it returns true; the deadline bounds a hang.
@@ -248,7 +250,16 @@ public:
 private:
     void Poll(std::vector<Step>& steps, size_t& index, bool mainSteps)
     {
-        if (m_busy || index >= steps.size())
+        // A step that waits in an event loop of its own (for a picture)
+        // lets this run again inside it: the deadline still holds there.
+        if (m_busy) {
+            if (!m_deadline.isForever() && m_deadline.hasExpired()) {
+                Check(false, QStringLiteral("no progress: ") + m_running);
+                std::exit(1);
+            }
+            return;
+        }
+        if (index >= steps.size())
             return;
         g_main = platform::MainWindow();
         QWidget* top = QApplication::activeModalWidget();
@@ -259,6 +270,7 @@ private:
             std::exit(1);
         }
         m_busy = true;
+        m_running = steps[index].what;
         const bool done = steps[index].run();
         m_busy = false;
         if (done) {
@@ -271,6 +283,7 @@ private:
     DrivenGame& m_dlg;
     QTimer m_mainTimer, m_boxTimer;
     bool m_busy = false;
+    QString m_running;
     QDeadlineTimer m_deadline{120000};
 };
 
@@ -316,6 +329,7 @@ int main(int argc, char* argv[])
     const QString appName = QStringLiteral("Quillware Coilrunner");
     QImage picture;
     QRect field;
+    int shotAtTick = -1;
     bool aboutShown = false, messageShown = false;
 
     auto box = [] { return QApplication::activeModalWidget(); };
@@ -336,9 +350,17 @@ int main(int argc, char* argv[])
              return true;
          }},
         {"the compositor shows the field with the snake", [&] {
-             if (!dlg.m_bFieldDrawn)
+             // One picture per tick at most, as the game waits while the
+             // picture is taken: a game that ended meanwhile would open its
+             // box inside the wait, where no step answers it.
+             if (!dlg.m_bFieldDrawn || dlg.m_nTicks == shotAtTick)
                  return false;
+             shotAtTick = dlg.m_nTicks;
+             const int period = dlg.TimerPeriod(1);
+             dlg.KillTimer(1);
              picture = Screenshot();
+             if (period > 0)
+                 dlg.SetTimer(1, static_cast<unsigned>(period));
              field = GreyField(picture);
              if (field.size() != QSize(234, 226))
                  return false;   // not yet drawn on the screen
