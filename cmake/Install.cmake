@@ -267,6 +267,19 @@ if(COILRUNNER_TESTS)
   set_tests_properties(Desktop.EndToEndOnGnomeWayland Desktop.ModalDialogsOnGnomeWayland
                        PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
 
+  # The caption bar in a GNOME session on GNOME's compositor, headless: the
+  # desktop's dark and light style and its button layouts, read from its
+  # settings portal at the start and followed as they change; the inactive
+  # look; the window menu from a right click on the bar, Shift+F10 and the
+  # Menu key; Alt+Space kept by the compositor.
+  if(TARGET coilrunner_titlebar_driver)
+    add_test(NAME Desktop.GnomeTitleBarOnMutter
+             COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/gnome_titlebar_test.sh
+                     $<TARGET_FILE:coilrunner_titlebar_driver>
+                     ${COILRUNNER_MUTTER_REMOTE})
+    set_tests_properties(Desktop.GnomeTitleBarOnMutter PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+  endif()
+
   # The steering keys pressed by key code on US, French, German, Russian,
   # US+Russian (Russian group locked) and Greek layouts, on a real X server
   # and on a headless wlroots compositor.

@@ -24,6 +24,8 @@ if [ "${1:-build}" = test ]; then
   packages+=(libglib2.0-bin)
   # GNOME's compositor headless, its screen cast through PipeWire (the remote tool's library)
   packages+=(mutter pipewire wireplumber libpipewire-0.3-dev)
+  # The desktop's settings portal with its GTK back end, for the caption bar on GNOME
+  packages+=(xdg-desktop-portal xdg-desktop-portal-gtk)
 fi
 
 missing=()

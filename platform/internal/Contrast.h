@@ -19,4 +19,10 @@ constexpr double kLegibleContrast = 4.5;
 // does: against any colour the better of the two reaches at least 4.58.
 QColor LegibleOn(const QColor& background, const QColor& preferred);
 
+// `preferred` where it stands out from `background` by kLegibleContrast or
+// more; else the colour nearest to it on its way to black or to white
+// (whichever stands out more) that does: a greyed text stays as grey as it
+// may.
+QColor NearestLegible(const QColor& background, const QColor& preferred);
+
 } // namespace platform

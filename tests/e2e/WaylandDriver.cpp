@@ -341,7 +341,8 @@ int main(int argc, char* argv[])
              CheckWindow(g_main, appName, {QStringLiteral("minimise"), QStringLiteral("close")});
              // The client area lies below the menu bar, and that below the
              // program's caption bar where it has one.
-             const int top = g_ownCaption ? platform::kCaptionHeight : 0;
+             const int top = platform::CaptionHeight(g_main);
+             Check(g_ownCaption == (top > 0), QStringLiteral("the main window's caption bar is %1 pixels high").arg(top));
              Check(dlg.MenuBar()->y() == top && dlg.Client()->y() == top + dlg.MenuBar()->height(),
                    QStringLiteral("the menu bar at %1 and the client area at %2, not below a bar of %3")
                        .arg(dlg.MenuBar()->y()).arg(dlg.Client()->y()).arg(top));

@@ -6,9 +6,11 @@
 
 int main(int argc, char** argv)
 {
-    // The suite runs without a display.
+    // The suite runs without a display, and outside the desktop's session:
+    // its settings (the title bars' in a GNOME session) are the tests' own.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("XDG_CURRENT_DESKTOP");
     ::testing::InitGoogleTest(&argc, argv);
     // As the game does: the HiDPI tests run at fractional factors too.
     platform::UseWholeScaleFactors();
